@@ -1,0 +1,40 @@
+#include "diagnostics/Logging.h"
+
+#include "core/Executable.h"
+#include "diagnostics/CLog.h"
+
+namespace quillmark::diagnostics {
+
+namespace {
+std::function<QString()>& reportNameSource() {
+    static std::function<QString()> source;
+    return source;
+}
+} // namespace
+
+void LogMessage(const QString& source, const QString& text) {
+    CLog().SaveMessage(core::executableName(), source, text, false);
+}
+
+void LogError(const QString& text, const QString& source) {
+    CLog().SaveMessage(core::executableName(), source, text, true);
+}
+
+void LogReport(const QString& text) {
+    CLog().SaveReportMessage(currentReportName(), text);
+}
+
+void LogProductMessage(const QString& source, const QString& text) {
+    CLog().SaveMessage(QStringLiteral("Quillmark"), source, text, false);
+}
+
+QString currentReportName() {
+    const auto& source = reportNameSource();
+    return source ? source() : QString();
+}
+
+void setReportNameSource(std::function<QString()> source) {
+    reportNameSource() = std::move(source);
+}
+
+} // namespace quillmark::diagnostics
