@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace quillmark::campaign {
+
+// The template message file that goes with a campaign data file: the data file's path with
+// every ".xml", in any letter case and wherever it stands, replaced by ".oft".
+[[nodiscard]] QString templatePathFor(const QString& dataFilePath);
+
+// Removes every \ / : * ? " < > | so the text can name a file. Nothing else is changed.
+[[nodiscard]] QString SanitizeFileName(const QString& text);
+
+} // namespace quillmark::campaign
