@@ -14,6 +14,7 @@ struct AccountConfig {
     std::optional<QString> passwordCommand; // run through /bin/sh; its first output line is the password
     std::optional<QString> password;        // only from a file that nobody but its owner can read
     int timeoutSeconds = 30;                // bound on connecting and on each SMTP exchange
+    QString caFile;                         // "ca-file": PEM certificates to trust for the server; empty: the system's
 };
 
 } // namespace quillmark::mail
