@@ -2,6 +2,8 @@
 
 #include "core/Executable.h"
 #include "diagnostics/CLog.h"
+#include "settings/ApplicationName.h"
+#include "settings/SettingsKeys.h"
 
 namespace quillmark::diagnostics {
 
@@ -26,6 +28,17 @@ void LogReport(const QString& text) {
 
 void LogProductMessage(const QString& source, const QString& text) {
     CLog().SaveMessage(QStringLiteral("Quillmark"), source, text, false);
+}
+
+bool informationLinesWanted() {
+    if (settings::applicationName().isEmpty()) {
+        return false;
+    }
+    try {
+        return settings::read(settings::keys::LogFileWanted) != 0;
+    } catch (const std::exception&) {
+        return true; // the log writer reports the unreadable setting itself
+    }
 }
 
 QString currentReportName() {

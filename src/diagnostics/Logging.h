@@ -17,6 +17,10 @@ void LogReport(const QString& text);
 // An information line whose module is the product word "Quillmark".
 void LogProductMessage(const QString& source, const QString& text);
 
+// Whether information lines (LogMessage, LogProductMessage) would be written now, for callers
+// that would otherwise build many lines only for them to be dropped.
+[[nodiscard]] bool informationLinesWanted();
+
 // The report name of the loaded campaign, which names the report file. The campaign state
 // installs its source; until then the name is empty.
 [[nodiscard]] QString currentReportName();
