@@ -18,4 +18,17 @@ QString SanitizeFileName(const QString& text) {
     return name;
 }
 
+QString emailFormatFor(int bodyFormat, const QString& previous) {
+    switch (bodyFormat) {
+    case 1:
+        return QStringLiteral("TEXT");
+    case 2:
+        return QStringLiteral("HTML");
+    case 3:
+        return QStringLiteral("RTF");
+    default:
+        return previous;
+    }
+}
+
 } // namespace quillmark::campaign

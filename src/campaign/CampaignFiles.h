@@ -11,4 +11,7 @@ namespace quillmark::campaign {
 // Removes every \ / : * ? " < > | so the text can name a file. Nothing else is changed.
 [[nodiscard]] QString SanitizeFileName(const QString& text);
 
+// The body-format word of a template: 1 "TEXT", 2 "HTML", 3 "RTF"; `previous` for any other.
+[[nodiscard]] QString emailFormatFor(int bodyFormat, const QString& previous);
+
 } // namespace quillmark::campaign

@@ -1,4 +1,7 @@
 #include "cli/Console.h"
+#include "cli/OutboxCommands.h"
+#include "cli/PreviewCommand.h"
+#include "cli/ProfileCommands.h"
 #include "cli/SettingsCommands.h"
 #include "core/Error.h"
 
@@ -10,6 +13,9 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     cli::CommandAction action;
     cli::addSettingsCommands(app, action);
+    cli::addProfileCommands(app, action);
+    cli::addOutboxCommands(app, action);
+    cli::addPreviewCommand(app, action);
 
     try {
         app.parse(argc, argv);

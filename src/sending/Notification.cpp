@@ -1,0 +1,63 @@
+#include "sending/Notification.h"
+
+#include "campaign/CState.h"
+#include "core/Error.h"
+#include "mail/RDOAddressEntry.h"
+#include "mail/RDOFolder.h"
+#include "mail/RDOItems.h"
+#include "mail/RDOMail.h"
+#include "mail/RDORecipients.h"
+#include "mail/RDOSession.h"
+#include "sending/Submission.h"
+
+#include <functional>
+
+namespace quillmark::sending {
+
+namespace {
+
+// Runs one step of the notification; its failure is deliberately not reported anywhere,
+// because the campaign is complete whatever happens here.
+void attempt(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const std::exception&) { // NOLINT(bugprone-empty-catch): best effort by design
+    }
+}
+
+template <typename T>
+T& require(const std::shared_ptr<T>& object, const char* what) {
+    if (!object) {
+        throw core::Error(QString::fromLatin1(what));
+    }
+    return *object;
+}
+
+} // namespace
+
+void SendFinishedNotification() {
+    const auto state = campaign::CState::shared();
+    if (!state) {
+        return;
+    }
+    const QString name = state->campaignName();
+    std::shared_ptr<mail::RDOMail> message;
+    QString address;
+    attempt(
+        [&] { message = require(state->myRDOOutboxFolder(), "no Outbox").items()->add(QStringLiteral("IPM.Note")); });
+    attempt([&] { address = require(state->myRDOSession(), "no session").currentUser()->address(); });
+    attempt([&] { require(message, "no message").Recipients()->Add(address); });
+    attempt([&] { require(message, "no message").Recipients()->ResolveAll(); });
+    attempt([&] {
+        require(message, "no message")
+            .setBody(QStringLiteral("Campaign '") + name + QStringLiteral("' has finished.\r\nSee '") +
+                     state->reportName() + QStringLiteral("' for details.\r\n\r\n"));
+    });
+    attempt([&] {
+        require(message, "no message").setSubject(QStringLiteral("Quillmark campaign '") + name + QStringLiteral("'"));
+    });
+    attempt([&] { require(message, "no message").Send(); });
+    attempt([] { DoSendReceive(); });
+}
+
+} // namespace quillmark::sending
