@@ -32,8 +32,8 @@ protected:
 
     [[nodiscard]] QStringList reportTexts() const; // the text field of every report line
     [[nodiscard]] QStringList logLines() const;
-    [[nodiscard]] QStringList logTexts(const QString& source) const; // texts of one source's lines
-    [[nodiscard]] QList<QByteArray> deliveredMessages() const;       // oldest first, as stored
+    [[nodiscard]] QStringList logTexts(const QString& source) const;        // texts of one source's lines
+    [[nodiscard]] QList<QByteArray> deliveredMessages() const;              // oldest first, as stored
     [[nodiscard]] std::vector<mail::ParsedMessage> deliveredParsed() const; // read back with GMime
 
     QString profile;
