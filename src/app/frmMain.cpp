@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -215,7 +216,10 @@ void frmMain::setResumeEnabled(bool enabled) {
 
 void frmMain::showWindow() {
     show();
-    raise();
+    // The offscreen platform has no stacking order (and says so on standard error).
+    if (QGuiApplication::platformName() != QStringLiteral("offscreen")) {
+        raise();
+    }
 }
 
 bool frmMain::requestClose() {

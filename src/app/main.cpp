@@ -1,19 +1,18 @@
-// The sending process. Its window, start-up sequence and campaign loop are built on the
-// settings, diagnostics and priority modules; until the window exists it only checks that
-// the settings store can be opened.
-#include "core/Error.h"
-#include "settings/SettingsStore.h"
+// The sending process: its window is the process. Start-up runs before the window is shown; the
+// event loop then delivers the campaign's ticks, the buttons and the controller's commands.
+#include "app/ProcessSetup.h"
+#include "app/SenderWindow.h"
 
-#include <QCoreApplication>
-#include <cstdio>
+#include <QApplication>
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    try {
-        (void)quillmark::settings::SettingsStore::shared();
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "QuillmarkExternal: %s\n", qUtf8Printable(quillmark::core::describe(failure)));
-        return 1;
-    }
-    return 0;
+    quillmark::app::selectPlatform();
+    QApplication application(argc, argv);
+    quillmark::app::installErrorBox();
+    quillmark::app::quitOnTerminationSignals();
+
+    quillmark::app::SenderWindow sender;
+    sender.Form_Load();
+    sender.window().show();
+    return QApplication::exec();
 }
