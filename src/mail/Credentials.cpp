@@ -1,6 +1,7 @@
 #include "mail/Credentials.h"
 
 #include "core/Error.h"
+#include "mail/ChildProcess.h"
 
 #include <QProcess>
 #include <csignal>
@@ -11,29 +12,8 @@ namespace quillmark::mail {
 
 namespace {
 
-constexpr qsizetype maxShownError = 300;
-
-// What a failing command wrote to standard error, on one line and of a readable length.
-QString shownError(const QByteArray& standardError) {
-    QString text = QString::fromUtf8(standardError).simplified();
-    if (text.size() > maxShownError) {
-        text = text.left(maxShownError) + QStringLiteral("...");
-    }
-    return text;
-}
-
 [[noreturn]] void fail(const AccountConfig& account, const QString& what) {
     throw core::Error(QStringLiteral("The password command of the account \"%1\" %2").arg(account.name, what));
-}
-
-// The command runs in its own process group, so a timeout ends whatever the shell started too.
-void endProcessGroup(QProcess& process) {
-    const auto pid = static_cast<pid_t>(process.processId());
-    if (pid > 0) {
-        ::kill(-pid, SIGKILL);
-    }
-    process.kill();
-    process.waitForFinished(5000);
 }
 
 QString firstLine(const QByteArray& output) {
@@ -49,7 +29,7 @@ QString runPasswordCommand(const AccountConfig& account, std::chrono::millisecon
     process.setProgram(QStringLiteral("/bin/sh"));
     process.setArguments({QStringLiteral("-c"), *account.passwordCommand});
     process.setStandardInputFile(QProcess::nullDevice());
-    process.setChildProcessModifier([] { ::setsid(); });
+    runInOwnProcessGroup(process);
     const int limitMs = static_cast<int>(limit.count());
     process.start();
     if (!process.waitForStarted(limitMs)) {

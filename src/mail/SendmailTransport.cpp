@@ -1,6 +1,7 @@
 #include "mail/SendmailTransport.h"
 
 #include "core/Error.h"
+#include "mail/ChildProcess.h"
 #include "mail/SmtpReplies.h"
 
 #include <QDeadlineTimer>
@@ -17,13 +18,8 @@ namespace quillmark::mail {
 
 namespace {
 
-constexpr qsizetype maxShownError = 500;
-
 QString shownError(QProcess& process) {
-    QString text = QString::fromUtf8(process.readAllStandardError()).simplified();
-    if (text.size() > maxShownError) {
-        text = text.left(maxShownError) + QStringLiteral("...");
-    }
+    const QString text = mail::shownError(process.readAllStandardError());
     return text.isEmpty() ? QStringLiteral("(no message)") : text;
 }
 
@@ -38,16 +34,6 @@ QStringList argumentsFor(const Envelope& envelope) {
     QStringList arguments{QStringLiteral("-i"), QStringLiteral("-f"), envelope.sender, QStringLiteral("--")};
     arguments += envelope.recipients;
     return arguments;
-}
-
-// The program runs in its own process group, so a timeout also ends whatever it started.
-void endProcessGroup(QProcess& process) {
-    const auto pid = static_cast<pid_t>(process.processId());
-    if (pid > 0) {
-        ::kill(-pid, SIGKILL);
-    }
-    process.kill();
-    process.waitForFinished(5000);
 }
 
 DeliveryResult outcomeOf(QProcess& process, const QString& program) {
@@ -81,7 +67,7 @@ DeliveryResult SendmailTransport::deliver(const Envelope& envelope, const QByteA
     }
     const QDeadlineTimer deadline{std::chrono::seconds(m_timeoutSeconds)};
     QProcess process;
-    process.setChildProcessModifier([] { ::setsid(); });
+    runInOwnProcessGroup(process);
     process.start(m_program, argumentsFor(envelope));
     if (!process.waitForStarted(static_cast<int>(deadline.remainingTime()))) {
         return {DeliveryOutcome::TryLater,
