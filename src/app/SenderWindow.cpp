@@ -194,6 +194,8 @@ void SenderWindow::unloadStep() {
     m_notify.reset(); // unhooks the window (after the command being handled, if any)
     campaign::CState::shared().reset();
     sending::setTimerWindow(nullptr);
+    // A controller that saw the command socket close may start the next sender at once.
+    m_instance.release();
     m_commandServer.reset();
     // The window may have been hidden, so its closing need not be the "last window closed":
     // leave the event loop once the current tick or command has finished.

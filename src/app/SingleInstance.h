@@ -15,6 +15,8 @@ public:
 
     // True when this process holds the lock; false when another instance is running.
     [[nodiscard]] bool acquire();
+    // Lets the next instance start: called as the process ends.
+    void release();
 
 private:
     std::unique_ptr<QLockFile> m_lock;

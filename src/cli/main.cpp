@@ -1,8 +1,11 @@
+#include "cli/ChannelCommands.h"
 #include "cli/Console.h"
 #include "cli/OutboxCommands.h"
 #include "cli/PreviewCommand.h"
 #include "cli/ProfileCommands.h"
+#include "cli/SendCommand.h"
 #include "cli/SettingsCommands.h"
+#include "cli/StatusCommand.h"
 #include "core/Error.h"
 
 #include <CLI/CLI.hpp>
@@ -16,6 +19,9 @@ int main(int argc, char** argv) {
     cli::addProfileCommands(app, action);
     cli::addOutboxCommands(app, action);
     cli::addPreviewCommand(app, action);
+    cli::addSendCommand(app, action);
+    cli::addChannelCommands(app, action);
+    cli::addStatusCommand(app, action);
 
     try {
         app.parse(argc, argv);
