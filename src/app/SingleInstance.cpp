@@ -31,4 +31,8 @@ bool SingleInstance::acquire() {
     return m_lock->tryLock(0);
 }
 
+void SingleInstance::release() {
+    m_lock->unlock();
+}
+
 } // namespace quillmark::app
