@@ -41,21 +41,7 @@ void EngineFixture::SetUp() {
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
 
-    const QString profiles = QStringLiteral(R"(default = "%1"
-[profiles.%1]
-user-name = "Ann Sender"
-user-address = "ann.sender@example.com"
-store = "%2store"
-
-[[profiles.%1.accounts]]
-name = "Local delivery"
-from = "Ann Sender <ann.sender@example.com>"
-transport = "maildir:%2delivered"
-)")
-                                 .arg(profile, folder);
-    const QString configFolder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/tollmere");
-    QDir().mkpath(configFolder);
-    writeBytes(configFolder + QStringLiteral("/mail-profiles.toml"), profiles.toUtf8());
+    writeProfile(QStringLiteral("maildir:") + folder + QStringLiteral("delivered"));
 
     settings::SaveSetting(QStringLiteral("Tollmere"), QStringLiteral("Tollmere"), QStringLiteral("CurrentProfile"),
                           QString());
@@ -64,6 +50,27 @@ transport = "maildir:%2delivered"
     setSetting("SendState", QStringLiteral("Sending"));
     settings::setApplicationName(QString());
     campaign::CState::shared().reset();
+}
+
+void EngineFixture::writeProfile(const QString& transport, int timeoutSeconds) {
+    QString profiles = QStringLiteral(R"(default = "%1"
+[profiles.%1]
+user-name = "Ann Sender"
+user-address = "ann.sender@example.com"
+store = "%2store"
+
+[[profiles.%1.accounts]]
+name = "Local delivery"
+from = "Ann Sender <ann.sender@example.com>"
+transport = "%3"
+)")
+                           .arg(profile, folder, transport);
+    if (timeoutSeconds > 0) {
+        profiles += QStringLiteral("timeout-seconds = %1\n").arg(timeoutSeconds);
+    }
+    const QString configFolder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/tollmere");
+    QDir().mkpath(configFolder);
+    writeBytes(configFolder + QStringLiteral("/mail-profiles.toml"), profiles.toUtf8());
 }
 
 void EngineFixture::TearDown() {

@@ -18,6 +18,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Rewrites this test's mail profile with another transport for its one account (the set-up
+    // writes "maildir:<folder>delivered"); a timeout of 0 keeps the account's default.
+    void writeProfile(const QString& transport, int timeoutSeconds = 0);
     // Writes the data file and its template (an RFC 5322 file) and stores the data file's path.
     void writeCampaign(const QString& recipientsXml, const QByteArray& templateMessage = plainTemplate());
     [[nodiscard]] static QByteArray plainTemplate();
