@@ -23,7 +23,7 @@ TEST(ObjectFactoryTest, TheTwoProgIdsMakeASessionAndTheUtilities) {
 }
 
 TEST(ObjectFactoryTest, AnyOtherNameIsNotRegistered) {
-    for (const QString& name : {QStringLiteral("Redemption.RDOSession"), QStringLiteral("TollmereOutlook.Nothing"),
+    for (const QString& name : {QStringLiteral("Vendor.RDOSession"), QStringLiteral("TollmereOutlook.Nothing"),
                                 QString(), QStringLiteral("TollmereOutlook.TollmereRDOSession ")}) {
         try {
             (void)createObject(name);
