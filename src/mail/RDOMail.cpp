@@ -57,7 +57,31 @@ void RDOMail::setSubject(const QString& subject) {
     m_content.subject = subject;
 }
 
+QString RDOMail::Body() const {
+    renderPlainBody();
+    return m_content.body;
+}
+
+const MessageContent& RDOMail::content() const {
+    renderPlainBody();
+    return m_content;
+}
+
+void RDOMail::renderPlainBody() const {
+    switch (std::exchange(m_pendingRendition, PendingRendition::None)) {
+    case PendingRendition::Html:
+        m_content.body = PlainRendition::fromHtml(m_content.htmlBody);
+        break;
+    case PendingRendition::Rtf:
+        m_content.body = PlainRendition::fromRtf(m_content.rtfBody);
+        break;
+    case PendingRendition::None:
+        break;
+    }
+}
+
 void RDOMail::setBody(const QString& body) {
+    m_pendingRendition = PendingRendition::None;
     m_content.body = body;
     if (m_content.bodyFormat == BodyFormatCode::Unspecified) {
         m_content.bodyFormat = BodyFormatCode::Plain;
@@ -66,17 +90,18 @@ void RDOMail::setBody(const QString& body) {
 
 void RDOMail::setHTMLBody(const QString& html) {
     m_content.htmlBody = html;
-    m_content.body = PlainRendition::fromHtml(html);
+    m_pendingRendition = PendingRendition::Html;
     m_content.bodyFormat = BodyFormatCode::Html;
 }
 
 void RDOMail::setRTFBody(const QString& rtf) {
     m_content.rtfBody = rtf;
-    m_content.body = PlainRendition::fromRtf(rtf);
+    m_pendingRendition = PendingRendition::Rtf;
     m_content.bodyFormat = BodyFormatCode::Rtf;
 }
 
 void RDOMail::setBodyFormat(int format) {
+    renderPlainBody();
     switch (format) {
     case static_cast<int>(BodyFormatCode::Plain):
         m_content.bodyFormat = BodyFormatCode::Plain;
@@ -106,6 +131,7 @@ void RDOMail::CopyTo(const std::shared_ptr<RDOMail>& target) const {
         return;
     }
     target->m_content = m_content;
+    target->m_pendingRendition = m_pendingRendition;
     target->m_recipients->assign(m_recipients->data());
     if (m_account) {
         target->m_account = m_account;
@@ -143,7 +169,7 @@ QByteArray RDOMail::toMime() const {
     submission.recipients = m_recipients->data();
     submission.date = QDateTime::currentDateTime();
     submission.messageId = MimeWriter::newMessageId(submission.from.address());
-    return MimeWriter::write(m_content, submission);
+    return MimeWriter::write(content(), submission);
 }
 
 void RDOMail::Send() {

@@ -27,7 +27,8 @@ public:
     void setMessageClass(const QString& messageClass);
     [[nodiscard]] QString Subject() const { return m_content.subject; }
     void setSubject(const QString& subject);
-    [[nodiscard]] QString Body() const { return m_content.body; }
+    // The plain body; after an HTML or RTF body was written, its fresh plain rendition.
+    [[nodiscard]] QString Body() const;
     void setBody(const QString& body);
     [[nodiscard]] QString HTMLBody() const { return m_content.htmlBody; }
     // Also refreshes the plain-text rendition that travels beside the HTML.
@@ -59,7 +60,7 @@ public:
     [[nodiscard]] const std::vector<MessagePart>& inlineParts() const noexcept { return m_content.inlineParts; }
     // An image the HTML body shows as cid:<contentId>.
     void addInlinePart(MessagePart image);
-    [[nodiscard]] const MessageContent& content() const noexcept { return m_content; }
+    [[nodiscard]] const MessageContent& content() const;
     [[nodiscard]] const QString& folderName() const noexcept { return m_folderName; }
     [[nodiscard]] bool isSent() const noexcept { return m_sent; }
     // The finished message as Send would build it now (for previews); nothing is sent.
@@ -67,10 +68,18 @@ public:
 
 private:
     [[nodiscard]] std::shared_ptr<RDOAccount> sendingAccount() const;
+    // Brings the plain rendition up to date with the body it follows.
+    void renderPlainBody() const;
+
+    // Which body the plain rendition must be made from before it is next read.
+    enum class PendingRendition { None, Html, Rtf };
 
     std::shared_ptr<RDOSession> m_session;
     QString m_folderName;
-    MessageContent m_content;
+    // Mutable for the plain rendition only, which is made when first read: a campaign writes
+    // each copy's HTML body twice, and rendering it is the costliest step of a copy.
+    mutable MessageContent m_content;
+    mutable PendingRendition m_pendingRendition = PendingRendition::None;
     std::shared_ptr<RDOAccount> m_account;
     std::shared_ptr<RDORecipients> m_recipients = std::make_shared<RDORecipients>();
     bool m_sent = false;
