@@ -8,6 +8,7 @@
 #include "mail/RDOMail.h"
 #include "mail/RDORecipients.h"
 #include "mail/RDOSession.h"
+#include "sending/Require.h"
 #include "sending/Submission.h"
 
 #include <functional>
@@ -25,14 +26,6 @@ void attempt(const std::function<void()>& step) {
     }
 }
 
-template <typename T>
-T& require(const std::shared_ptr<T>& object, const char* what) {
-    if (!object) {
-        throw core::Error(QString::fromLatin1(what));
-    }
-    return *object;
-}
-
 } // namespace
 
 void SendFinishedNotification() {
@@ -43,20 +36,23 @@ void SendFinishedNotification() {
     const QString name = state->campaignName();
     std::shared_ptr<mail::RDOMail> message;
     QString address;
-    attempt(
-        [&] { message = require(state->myRDOOutboxFolder(), "no Outbox").items()->add(QStringLiteral("IPM.Note")); });
-    attempt([&] { address = require(state->myRDOSession(), "no session").currentUser()->address(); });
-    attempt([&] { require(message, "no message").Recipients()->Add(address); });
-    attempt([&] { require(message, "no message").Recipients()->ResolveAll(); });
     attempt([&] {
-        require(message, "no message")
+        message =
+            require(state->myRDOOutboxFolder(), QStringLiteral("no Outbox")).items()->add(QStringLiteral("IPM.Note"));
+    });
+    attempt([&] { address = require(state->myRDOSession(), QStringLiteral("no session")).currentUser()->address(); });
+    attempt([&] { require(message, QStringLiteral("no message")).Recipients()->Add(address); });
+    attempt([&] { require(message, QStringLiteral("no message")).Recipients()->ResolveAll(); });
+    attempt([&] {
+        require(message, QStringLiteral("no message"))
             .setBody(QStringLiteral("Campaign '") + name + QStringLiteral("' has finished.\r\nSee '") +
                      state->reportName() + QStringLiteral("' for details.\r\n\r\n"));
     });
     attempt([&] {
-        require(message, "no message").setSubject(QStringLiteral("Quillmark campaign '") + name + QStringLiteral("'"));
+        require(message, QStringLiteral("no message"))
+            .setSubject(QStringLiteral("Quillmark campaign '") + name + QStringLiteral("'"));
     });
-    attempt([&] { require(message, "no message").Send(); });
+    attempt([&] { require(message, QStringLiteral("no message")).Send(); });
     attempt([] { DoSendReceive(); });
 }
 

@@ -12,6 +12,7 @@
 #include "sending/DoNotSend.h"
 #include "sending/Personalisation.h"
 #include "sending/ProgressWindow.h"
+#include "sending/Require.h"
 #include "sending/Submission.h"
 #include "settings/SettingsKeys.h"
 
@@ -24,14 +25,6 @@ using diagnostics::LogMessage;
 using diagnostics::LogReport;
 
 const QString kSource = QStringLiteral("SendToOneRecipient");
-
-template <typename T>
-T& require(const std::shared_ptr<T>& object, const QString& what) {
-    if (!object) {
-        throw core::Error(what);
-    }
-    return *object;
-}
 
 std::shared_ptr<mail::RDOMail> createCopy(const CState& state, int& step) {
     step = 2;
