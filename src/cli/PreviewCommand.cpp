@@ -3,6 +3,7 @@
 #include "campaign/CampaignFiles.h"
 #include "campaign/DataFile.h"
 #include "cli/Console.h"
+#include "cli/DataFileInput.h"
 #include "core/Error.h"
 #include "mail/ObjectFactory.h"
 #include "mail/RDOFolder.h"
@@ -71,15 +72,7 @@ void printMessage(const mail::RDOMail& copy, const QString& format) {
 
 int preview(const PreviewArguments& args) {
     const QString dataFile = QFileInfo(QString::fromStdString(args.dataFile)).absoluteFilePath();
-    const campaign::DataFile file = campaign::DataFile::load(dataFile);
-    if (!file.isLoaded()) {
-        throw core::Error(QStringLiteral("Cannot read the data file %1: %2 (code %3)")
-                              .arg(dataFile, file.errorDescription())
-                              .arg(file.errorCode()));
-    }
-    if (file.campaignElement().empty()) {
-        throw core::Error(QStringLiteral("The data file %1 has no campaign element").arg(dataFile));
-    }
+    const campaign::DataFile file = readCampaignDataFile(dataFile);
     const auto list = file.recipients();
     const pugi::xml_node recipient = recipientAt(list, args.index);
 

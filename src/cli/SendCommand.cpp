@@ -3,6 +3,7 @@
 #include "campaign/CampaignFiles.h"
 #include "campaign/DataFile.h"
 #include "cli/Console.h"
+#include "cli/DataFileInput.h"
 #include "cli/SenderProcess.h"
 #include "core/Error.h"
 #include "ipc/CommandClient.h"
@@ -100,15 +101,7 @@ Campaign loadCampaign(const QString& given) {
     if (!info.isFile()) {
         throw core::Error(QStringLiteral("The data file %1 does not exist").arg(dataFile));
     }
-    const campaign::DataFile file = campaign::DataFile::load(dataFile);
-    if (!file.isLoaded()) {
-        throw core::Error(QStringLiteral("Cannot read the data file %1: %2 (code %3)")
-                              .arg(dataFile, file.errorDescription())
-                              .arg(file.errorCode()));
-    }
-    if (file.campaignElement().empty()) {
-        throw core::Error(QStringLiteral("The data file %1 has no campaign element").arg(dataFile));
-    }
+    const campaign::DataFile file = readCampaignDataFile(dataFile);
     (void)file.messageClass(); // the sender needs it for every copy
     const QString templatePath = campaign::templatePathFor(dataFile);
     if (!QFileInfo(templatePath).isFile()) {
