@@ -1,15 +1,8 @@
 #pragma once
 
-#include <QString>
 #include <gtest/gtest.h>
-#include <ostream>
 #include <pugixml.hpp>
 #include <string>
-
-// Readable QStrings in failure messages.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace quillmark::test {
 
