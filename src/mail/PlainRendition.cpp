@@ -1,7 +1,6 @@
 #include "mail/PlainRendition.h"
 
 #include <QHash>
-#include <QRegularExpression>
 #include <QStringList>
 #include <vector>
 
@@ -29,64 +28,206 @@ QString entity(const QString& name) {
     return named.value(name.toLower(), QLatin1Char('&') + name + QLatin1Char(';'));
 }
 
-QString decodeEntities(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[a-zA-Z]{2,8});"));
-    QString result;
-    qsizetype last = 0;
-    auto matches = pattern.globalMatch(text);
-    while (matches.hasNext()) {
-        const auto match = matches.next();
-        result += text.mid(last, match.capturedStart() - last);
-        result += entity(match.captured(1));
-        last = match.capturedEnd();
+bool isAsciiLetter(QChar c) {
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+bool isHexDigit(QChar c) {
+    return isAsciiDigit(c) || (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+}
+
+qsizetype runLength(QStringView text, qsizetype from, bool (*accepts)(QChar)) {
+    qsizetype end = from;
+    while (end < text.size() && accepts(text[end])) {
+        ++end;
     }
-    return result + text.mid(last);
+    return end - from;
+}
+
+// The length of the entity name at `at` (just after a '&') when a ';' closes it, otherwise 0.
+// A name is "#" and 1-7 digits, "#x" and 1-6 hex digits, or 2-8 letters.
+qsizetype entityNameLength(QStringView text, qsizetype at) {
+    qsizetype length = 0;
+    if (text.mid(at).startsWith(QLatin1String("#x"), Qt::CaseInsensitive)) {
+        const qsizetype digits = runLength(text, at + 2, isHexDigit);
+        length = digits >= 1 && digits <= 6 ? 2 + digits : 0;
+    } else if (text.mid(at).startsWith(QLatin1Char('#'))) {
+        const qsizetype digits = runLength(text, at + 1, isAsciiDigit);
+        length = digits >= 1 && digits <= 7 ? 1 + digits : 0;
+    } else {
+        const qsizetype letters = runLength(text, at, isAsciiLetter);
+        length = letters >= 2 && letters <= 8 ? letters : 0;
+    }
+    return length > 0 && text.mid(at + length).startsWith(QLatin1Char(';')) ? length : 0;
+}
+
+QString decodeEntities(const QString& text) {
+    QString result;
+    result.reserve(text.size());
+    qsizetype last = 0;
+    for (qsizetype at = text.indexOf(QLatin1Char('&')); at >= 0; at = text.indexOf(QLatin1Char('&'), at + 1)) {
+        const qsizetype length = entityNameLength(text, at + 1);
+        if (length == 0) {
+            continue;
+        }
+        result += QStringView(text).mid(last, at - last);
+        result += entity(text.mid(at + 1, length));
+        last = at + 1 + length + 1;
+        at = last - 1;
+    }
+    result += QStringView(text).mid(last);
+    return result;
+}
+
+bool isLineSpace(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QChar(0xa0);
 }
 
 // Collapses the spaces of each line and limits blank lines to one.
 QString tidyLines(const QString& text) {
-    static const QRegularExpression spaces(QStringLiteral("[ \\t\\x{a0}]+"));
-    QStringList lines;
-    bool lastBlank = true;
-    for (QString line : text.split(QLatin1Char('\n'))) {
-        line = line.replace(spaces, QStringLiteral(" ")).trimmed();
-        if (line.isEmpty() && lastBlank) {
+    QString result;
+    result.reserve(text.size());
+    QString line;
+    bool pendingBlank = false; // a blank line is kept only between lines of text
+    for (const QStringView raw : QStringView(text).tokenize(QLatin1Char('\n'))) {
+        line.clear();
+        for (qsizetype i = 0; i < raw.size(); ++i) {
+            if (!isLineSpace(raw[i])) {
+                line += raw[i];
+            } else if (i == 0 || !isLineSpace(raw[i - 1])) {
+                line += QLatin1Char(' ');
+            }
+        }
+        const QString tidy = line.trimmed();
+        if (tidy.isEmpty()) {
+            pendingBlank = !result.isEmpty();
             continue;
         }
-        lastBlank = line.isEmpty();
-        lines << line;
+        if (!result.isEmpty()) {
+            result += QStringLiteral("\r\n");
+        }
+        if (pendingBlank) {
+            result += QStringLiteral("\r\n");
+            pendingBlank = false;
+        }
+        result += tidy;
     }
-    while (!lines.isEmpty() && lines.last().isEmpty()) {
-        lines.removeLast();
-    }
-    return lines.join(QStringLiteral("\r\n"));
+    return result;
 }
+
+// Turns HTML markup into the text a reader sees, before entities are decoded and lines tidied:
+// hidden elements and comments go, line ends in the source are spaces, line and block
+// elements break lines, list items start "- " lines, cells end with a tab, other tags vanish.
+class HtmlText {
+public:
+    explicit HtmlText(const QString& html) : m_html(html) { m_text.reserve(html.size()); }
+
+    QString read() {
+        while (m_at < m_html.size()) {
+            const QChar c = m_html[m_at];
+            if (c == QLatin1Char('<') && readMarkup()) {
+                continue;
+            }
+            // Line ends in HTML source are spaces to a reader; only markup breaks lines.
+            const bool sourceSpace = c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('\t');
+            m_text += sourceSpace ? QChar(QLatin1Char(' ')) : c;
+            ++m_at;
+        }
+        return m_text;
+    }
+
+private:
+    // Handles the markup starting at the '<' under m_at; false when the '<' is text. As in a
+    // browser, markup starts with a letter, "/" and a letter, "!" or "?" after the '<', and a '>'
+    // must end it; the tag's name runs to the first space, "/" or ">".
+    bool readMarkup() {
+        const QStringView rest = QStringView(m_html).mid(m_at);
+        if (rest.startsWith(u"<!--")) {
+            const qsizetype end = rest.indexOf(u"-->", 4);
+            if (end >= 0) {
+                m_at += end + 3;
+                return true;
+            }
+        }
+        const bool closing = rest.startsWith(u"</");
+        const qsizetype nameStart = closing ? 2 : 1;
+        const bool opens = rest.size() > nameStart &&
+                           (isAsciiLetter(rest[nameStart]) || (!closing && (rest[1] == u'!' || rest[1] == u'?')));
+        const qsizetype close = opens ? rest.indexOf(u'>') : -1;
+        if (close < 0) {
+            return false;
+        }
+        qsizetype nameEnd = nameStart;
+        while (nameEnd < close && !rest[nameEnd].isSpace() && rest[nameEnd] != u'/') {
+            ++nameEnd;
+        }
+        const QString name = rest.mid(nameStart, nameEnd - nameStart).toString().toLower();
+        const qsizetype tagEnd = m_at + close + 1;
+        if (!closing && skipHiddenElement(name, tagEnd)) {
+            return true;
+        }
+        m_text += replacementFor(name, closing, rest.mid(nameEnd, close - nameEnd));
+        m_at = tagEnd;
+        return true;
+    }
+
+    // A head, style, script or title element goes with its content, when it is closed.
+    bool skipHiddenElement(const QString& name, qsizetype contentStart) {
+        static const QStringList hidden{QStringLiteral("head"), QStringLiteral("style"), QStringLiteral("script"),
+                                        QStringLiteral("title")};
+        if (!hidden.contains(name)) {
+            return false;
+        }
+        const QString closeTag = QStringLiteral("</") + name;
+        for (qsizetype at = m_html.indexOf(closeTag, contentStart, Qt::CaseInsensitive); at >= 0;
+             at = m_html.indexOf(closeTag, at + 1, Qt::CaseInsensitive)) {
+            qsizetype end = at + closeTag.size();
+            while (end < m_html.size() && m_html[end].isSpace()) {
+                ++end;
+            }
+            if (end < m_html.size() && m_html[end] == QLatin1Char('>')) {
+                m_at = end + 1;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static QString replacementFor(const QString& name, bool closing, QStringView rest) {
+        static const QStringList blocks{QStringLiteral("p"),          QStringLiteral("div"), QStringLiteral("h1"),
+                                        QStringLiteral("h2"),         QStringLiteral("h3"),  QStringLiteral("h4"),
+                                        QStringLiteral("h5"),         QStringLiteral("h6"),  QStringLiteral("tr"),
+                                        QStringLiteral("table"),      QStringLiteral("ul"),  QStringLiteral("ol"),
+                                        QStringLiteral("blockquote"), QStringLiteral("pre"), QStringLiteral("hr")};
+        if (blocks.contains(name)) {
+            return QStringLiteral("\n\n");
+        }
+        if (!closing && name == QLatin1String("br")) {
+            return QStringLiteral("\n");
+        }
+        if (!closing && name == QLatin1String("li")) {
+            return QStringLiteral("\n- ");
+        }
+        if (closing && (name == QLatin1String("td") || name == QLatin1String("th")) && rest.trimmed().isEmpty()) {
+            return QStringLiteral("\t");
+        }
+        return {};
+    }
+
+    const QString& m_html;
+    qsizetype m_at = 0;
+    QString m_text;
+};
 
 } // namespace
 
 QString PlainRendition::fromHtml(const QString& html) {
-    static const QRegularExpression hidden(
-        QStringLiteral("<(head|style|script|title)\\b[^>]*>.*?</\\1\\s*>|<!--.*?-->"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression lineBreak(QStringLiteral("<br\\b[^>]*>"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression block(QStringLiteral("</?(p|div|h[1-6]|tr|table|ul|ol|blockquote|pre|hr)\\b[^>]*>"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression item(QStringLiteral("<li\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression cell(QStringLiteral("</t[dh]\\s*>"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
-    static const QRegularExpression whitespace(QStringLiteral("[\\r\\n\\t]+"));
-
-    QString text = html;
-    text.remove(hidden);
-    // Line ends in HTML source are spaces to a reader; only markup breaks lines.
-    text.replace(whitespace, QStringLiteral(" "));
-    text.replace(lineBreak, QStringLiteral("\n"));
-    text.replace(block, QStringLiteral("\n\n"));
-    text.replace(item, QStringLiteral("\n- "));
-    text.replace(cell, QStringLiteral("\t"));
-    text.remove(tag);
-    return tidyLines(decodeEntities(text));
+    return tidyLines(decodeEntities(HtmlText(html).read()));
 }
 
 namespace {
