@@ -1,6 +1,8 @@
 #include "mail/MaildirFolder.h"
 
 #include "core/Error.h"
+#include "mail/DeferredSync.h"
+#include "mail/FileDescriptor.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -21,31 +23,6 @@
 namespace quillmark::mail {
 
 namespace {
-
-// Owns one POSIX file descriptor; the folder needs raw descriptors for fsync on files and folders.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) noexcept : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    [[nodiscard]] int get() const noexcept { return m_fd; }
-    [[nodiscard]] bool valid() const noexcept { return m_fd >= 0; }
-    // Closes now so a failing close (a delayed write error on some file systems) is seen.
-    [[nodiscard]] bool close() noexcept {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 QString systemReason() {
     return QString::fromLocal8Bit(std::strerror(errno));
@@ -85,12 +62,6 @@ QString uniqueName() {
         .arg(safeHostName());
 }
 
-void ensureFolder(const QString& path) {
-    if (!QDir().mkpath(path)) {
-        throw core::Error(QStringLiteral("Cannot create the mail folder \"%1\"").arg(path));
-    }
-}
-
 void writeAll(int fd, const QByteArray& bytes, const QString& path) {
     const char* data = bytes.constData();
     auto left = static_cast<size_t>(bytes.size());
@@ -104,20 +75,6 @@ void writeAll(int fd, const QByteArray& bytes, const QString& path) {
         }
         data += written;
         left -= static_cast<size_t>(written);
-    }
-}
-
-void writeDurably(const QString& path, const QByteArray& bytes) {
-    FileDescriptor file(::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (!file.valid()) {
-        fail(QStringLiteral("Cannot create the message file"), path);
-    }
-    writeAll(file.get(), bytes, path);
-    if (::fsync(file.get()) != 0) {
-        fail(QStringLiteral("Cannot flush the message file"), path);
-    }
-    if (!file.close()) {
-        fail(QStringLiteral("Cannot close the message file"), path);
     }
 }
 
@@ -191,27 +148,82 @@ const QStringList& readableSubFolders() {
 
 MaildirFolder::MaildirFolder(QString path) : m_path(std::move(path)) {}
 
-QString MaildirFolder::add(const QByteArray& message) {
-    const QString tmp = m_path + QStringLiteral("/tmp");
-    const QString fresh = m_path + QStringLiteral("/new");
-    ensureFolder(tmp);
-    ensureFolder(fresh);
-    ensureFolder(m_path + QStringLiteral("/cur"));
-
-    const QString name = uniqueName();
-    const QString staged = tmp + QLatin1Char('/') + name;
-    const QString delivered = fresh + QLatin1Char('/') + name;
-    try {
-        writeDurably(staged, message);
-        if (::rename(encoded(staged).constData(), encoded(delivered).constData()) != 0) {
-            fail(QStringLiteral("Cannot move the message into"), delivered);
+void MaildirFolder::createSubFolders() const {
+    for (const char* sub : {"tmp", "new", "cur"}) {
+        const QString path = m_path + QLatin1Char('/') + QLatin1String(sub);
+        if (!QDir().mkpath(path)) {
+            throw core::Error(QStringLiteral("Cannot create the mail folder \"%1\"").arg(path));
         }
+    }
+}
+
+// The sub-folders are made only when a write finds them missing, so the common case costs
+// no extra system calls.
+FileDescriptor MaildirFolder::createStaged(const QString& path) const {
+    const auto create = [&path] {
+        return FileDescriptor(::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    };
+    FileDescriptor file = create();
+    if (!file.valid() && errno == ENOENT) {
+        createSubFolders();
+        file = create();
+    }
+    if (!file.valid()) {
+        fail(QStringLiteral("Cannot create the message file"), path);
+    }
+    return file;
+}
+
+void MaildirFolder::moveIntoNew(const QString& staged, const QString& delivered) const {
+    const auto move = [&] { return ::rename(encoded(staged).constData(), encoded(delivered).constData()) == 0; };
+    bool moved = move();
+    if (!moved && errno == ENOENT) {
+        createSubFolders();
+        moved = move();
+    }
+    if (!moved) {
+        fail(QStringLiteral("Cannot move the message into"), delivered);
+    }
+}
+
+MaildirFolder::Linked MaildirFolder::link(const QByteArray& message, Flush flush) const {
+    Linked linked;
+    linked.name = uniqueName();
+    const QString staged = m_path + QStringLiteral("/tmp/") + linked.name;
+    linked.path = newFolder() + QLatin1Char('/') + linked.name;
+    try {
+        linked.file = createStaged(staged);
+        writeAll(linked.file.get(), message, staged);
+        if (flush == Flush::BeforeLinking) {
+            if (::fsync(linked.file.get()) != 0) {
+                fail(QStringLiteral("Cannot flush the message file"), staged);
+            }
+            if (!linked.file.close()) {
+                fail(QStringLiteral("Cannot close the message file"), staged);
+            }
+        }
+        moveIntoNew(staged, linked.path);
     } catch (...) {
         ::unlink(encoded(staged).constData());
         throw;
     }
-    syncFolder(fresh);
-    return name;
+    return linked;
+}
+
+QString MaildirFolder::newFolder() const {
+    return m_path + QStringLiteral("/new");
+}
+
+QString MaildirFolder::add(const QByteArray& message) {
+    const Linked linked = link(message, Flush::BeforeLinking);
+    syncFolder(newFolder());
+    return linked.name;
+}
+
+QString MaildirFolder::add(const QByteArray& message, DeferredSync& sync) {
+    Linked linked = link(message, Flush::Later);
+    sync.flushLater(std::move(linked.file), encoded(linked.path), encoded(newFolder()));
+    return linked.name;
 }
 
 std::vector<QString> MaildirFolder::entries() const {

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "mail/FileDescriptor.h"
+
 #include <QByteArray>
 #include <QString>
 #include <vector>
 
 namespace quillmark::mail {
 
+class DeferredSync;
+
 // One Maildir folder (tmp/, new/, cur/). A message is written to tmp/, flushed to disk and
-// renamed into new/, so a crash never leaves half a message where a reader looks.
+// renamed into new/, so a crash never leaves half a message where a reader looks. (When the
+// flush is deferred, only a power failure in the following milliseconds could.)
 class MaildirFolder {
 public:
     explicit MaildirFolder(QString path);
@@ -17,12 +22,28 @@ public:
     // Stores the message durably and returns its entry name (unique within the folder).
     // Creates the folder's three sub-folders when they are missing.
     QString add(const QByteArray& message);
+    // Stores the message at once and leaves flushing it to disk to `sync`: for copies that
+    // must not hold up the caller (the Sent Items copy of a delivered message).
+    QString add(const QByteArray& message, DeferredSync& sync);
     // The entries of new/ and cur/, oldest first.
     [[nodiscard]] std::vector<QString> entries() const;
     [[nodiscard]] QByteArray read(const QString& entry) const;
     void remove(const QString& entry);
 
 private:
+    enum class Flush { BeforeLinking, Later };
+    struct Linked {
+        FileDescriptor file; // still open when flushing is left for later
+        QString name;
+        QString path;
+    };
+
+    [[nodiscard]] Linked link(const QByteArray& message, Flush flush) const;
+    [[nodiscard]] FileDescriptor createStaged(const QString& path) const;
+    void moveIntoNew(const QString& staged, const QString& delivered) const;
+    void createSubFolders() const;
+    [[nodiscard]] QString newFolder() const;
+
     QString m_path;
 };
 

@@ -31,7 +31,10 @@ OutboxSpooler::OutboxSpooler(MailProfile profile, TransportFactory makeTransport
     : m_profile(std::move(profile)), m_store(m_profile.store), m_makeTransport(std::move(makeTransport)),
       m_clock(std::move(clock)) {}
 
-OutboxSpooler::~OutboxSpooler() = default;
+OutboxSpooler::~OutboxSpooler() {
+    m_sentCopies.wait();
+    logUnflushedCopies();
+}
 
 const AccountConfig& OutboxSpooler::account(const QString& name) const {
     for (const auto& candidate : m_profile.accounts) {
@@ -85,8 +88,19 @@ bool OutboxSpooler::holdsQueuedFor(const QString& accountName) const {
     return false;
 }
 
-void OutboxSpooler::keepSentCopy(const QByteArray& message) const {
-    (void)m_store.folder(MailStore::sentItemsName()).add(message);
+// The copy is a record of what was delivered: it must not slow the sending down, so it is
+// flushed to disk in the background, and a failure to flush it is logged.
+void OutboxSpooler::keepSentCopy(const QByteArray& message) {
+    logUnflushedCopies();
+    (void)m_store.folder(MailStore::sentItemsName()).add(message, m_sentCopies);
+}
+
+void OutboxSpooler::logUnflushedCopies() {
+    for (const QString& failure : m_sentCopies.takeFailures()) {
+        diagnostics::LogError(QStringLiteral("A copy in the \"%1\" folder may not survive a power failure: %2")
+                                  .arg(MailStore::sentItemsName(), failure),
+                              kLogSource);
+    }
 }
 
 OutboxSpooler::Outcome OutboxSpooler::submit(const QString& accountName, const Envelope& envelope,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/DeferredSync.h"
 #include "mail/MailProfile.h"
 #include "mail/MailStore.h"
 #include "mail/SpoolFile.h"
@@ -76,7 +77,8 @@ private:
     void queue(const QString& accountName, const Envelope& envelope, const QByteArray& message, bool keepCopy,
                const QString& reason);
     [[nodiscard]] bool holdsQueuedFor(const QString& accountName) const;
-    void keepSentCopy(const QByteArray& message) const;
+    void keepSentCopy(const QByteArray& message);
+    void logUnflushedCopies();
     void flushEntry(const QString& entry, bool honourRest, QStringList& stalledAccounts, FlushReport& report);
     void moveAside(const QString& entry, const QByteArray& bytes, const QString& recipients, const QString& reason,
                    FlushReport& report);
@@ -87,6 +89,7 @@ private:
     SteadyClock m_clock;
     std::map<QString, std::unique_ptr<Transport>> m_transports;
     std::map<QString, Rest> m_rests;
+    DeferredSync m_sentCopies; // the Sent Items copies reach the disk off the sending path
 };
 
 } // namespace quillmark::mail

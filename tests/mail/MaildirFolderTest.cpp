@@ -1,6 +1,7 @@
 #include "mail/MaildirFolder.h"
 
 #include "core/Error.h"
+#include "mail/DeferredSync.h"
 
 #include <QDir>
 #include <QFile>
@@ -118,6 +119,28 @@ TEST_P(MaildirMissingEntryTest, ReadAndRemoveFailWithTheFolderAndEntryNamed) {
 INSTANTIATE_TEST_SUITE_P(Names, MaildirMissingEntryTest,
                          testing::Values("1700000000.M000001P1Q1Rab.host", "", ".", "..", "../secret", "../../secret",
                                          "new", "tmp/x"));
+
+TEST_F(MaildirFolderTest, SubFoldersRemovedBetweenAddsAreMadeAgain) {
+    (void)m_folder.add(QByteArray("first"));
+    ASSERT_TRUE(QDir(m_path).removeRecursively());
+    const QString second = m_folder.add(QByteArray("second"));
+    EXPECT_EQ(m_folder.read(second), QByteArray("second"));
+
+    ASSERT_TRUE(QDir(m_path + QStringLiteral("/new")).removeRecursively()); // tmp/ stays
+    const QString third = m_folder.add(QByteArray("third"));
+    EXPECT_EQ(m_folder.read(third), QByteArray("third"));
+    EXPECT_TRUE(filesIn(QStringLiteral("tmp")).isEmpty());
+}
+
+TEST_F(MaildirFolderTest, ADeferredFlushStillShowsTheMessageAtOnce) {
+    DeferredSync sync;
+    const QString entry = m_folder.add(QByteArray("copy"), sync);
+    EXPECT_EQ(m_folder.read(entry), QByteArray("copy"));
+    EXPECT_EQ(filesIn(QStringLiteral("new")), QStringList{entry});
+    EXPECT_TRUE(filesIn(QStringLiteral("tmp")).isEmpty());
+    sync.wait();
+    EXPECT_TRUE(sync.takeFailures().isEmpty());
+}
 
 TEST_F(MaildirFolderTest, RemovingTwiceFails) {
     const QString entry = m_folder.add(QByteArray("once"));
