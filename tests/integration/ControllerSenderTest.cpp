@@ -262,6 +262,10 @@ struct BadSend {
     const char* error; // the start of the error line, after "quillmark: "; %1 = the data file
 };
 
+void PrintTo(const BadSend& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class ControllerSendRefusalTest : public ControllerSenderTest, public testing::WithParamInterface<BadSend> {};
 
 TEST_P(ControllerSendRefusalTest, RefusesInOneLineAndStoresNothing) {

@@ -246,6 +246,10 @@ struct PayloadCase {
     int expectedLength;
 };
 
+void PrintTo(const PayloadCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class CNotifyPayloadTest : public testing::TestWithParam<PayloadCase> {};
 
 TEST_P(CNotifyPayloadTest, TextIsTheBytesBeforeTheFirstNulWithinTheBuffer) {

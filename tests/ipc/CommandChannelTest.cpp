@@ -188,6 +188,10 @@ struct BadFrame {
     bool hangUp = false;
 };
 
+void PrintTo(const BadFrame& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class BadFrameTest : public CommandChannelTest, public testing::WithParamInterface<BadFrame> {};
 
 TEST_P(BadFrameTest, IsRefusedWithoutHarmAndTheNextClientIsServed) {

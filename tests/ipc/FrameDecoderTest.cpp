@@ -22,6 +22,10 @@ struct FrameCase {
     QByteArray payload;
 };
 
+void PrintTo(const FrameCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 FrameCase pending(const char* name, const QByteArray& bytes) {
     return {name, bytes, Status::NeedMore, 0, 0, {}};
 }

@@ -15,6 +15,10 @@ struct InjectionCase {
     const char* text;
 };
 
+void PrintTo(const InjectionCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 // The header block of a finished message, one entry per header field (folded lines joined).
 QStringList headerFields(const QByteArray& message) {
     const qsizetype end = message.indexOf("\r\n\r\n");

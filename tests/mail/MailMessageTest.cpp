@@ -288,6 +288,10 @@ struct BadFileCase {
     const char* expected;
 };
 
+void PrintTo(const BadFileCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class BadTemplateTest : public MailMessageTest, public testing::WithParamInterface<BadFileCase> {};
 
 TEST_P(BadTemplateTest, FailsClearlyAndCreatesNothing) {

@@ -102,6 +102,10 @@ struct BadProfileCase {
     const char* expected;
 };
 
+void PrintTo(const BadProfileCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class BadProfileTest : public testing::TestWithParam<BadProfileCase> {};
 
 TEST_P(BadProfileTest, IsRefusedClearly) {

@@ -71,6 +71,10 @@ struct StatusCase {
     DeliveryOutcome outcome;
 };
 
+void PrintTo(const StatusCase& row, std::ostream* out) {
+    *out << "exit status " << row.exitStatus;
+}
+
 class SendmailStatusTest : public SendmailTransportTest, public testing::WithParamInterface<StatusCase> {};
 
 TEST_P(SendmailStatusTest, TheExitStatusDecides) {

@@ -171,6 +171,10 @@ struct RefusalCase {
     const char* serverWords;
 };
 
+void PrintTo(const RefusalCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class SmtpRefusalTest : public testing::TestWithParam<RefusalCase> {};
 
 TEST_P(SmtpRefusalTest, TheServersReplyDecidesAndIsQuoted) {
@@ -266,6 +270,10 @@ struct EnvelopeCase {
     std::string_view sender;
     std::string_view recipient;
 };
+
+void PrintTo(const EnvelopeCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 QString fromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

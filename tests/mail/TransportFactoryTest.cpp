@@ -87,6 +87,10 @@ struct DefaultPortCase {
     const char* server;
 };
 
+void PrintTo(const DefaultPortCase& row, std::ostream* out) {
+    *out << row.url;
+}
+
 class SmtpDefaultPortTest : public testing::TestWithParam<DefaultPortCase> {};
 
 TEST_P(SmtpDefaultPortTest, IsTheOneConnectedTo) {
