@@ -106,7 +106,9 @@ void OutboxSpooler::logUnflushedCopies() {
 OutboxSpooler::Outcome OutboxSpooler::submit(const QString& accountName, const Envelope& envelope,
                                              const QByteArray& message, bool keepCopy) {
     const AccountConfig& config = account(accountName);
-    if (!m_store.folder(MailStore::outboxName()).entries().empty() && !isResting(accountName)) {
+    // An empty Outbox (the usual case) is listed once per message, not twice.
+    const bool outboxWasEmpty = m_store.folder(MailStore::outboxName()).entries().empty();
+    if (!outboxWasEmpty && !isResting(accountName)) {
         (void)flush(true); // older messages go first
     }
     if (isResting(accountName)) {
@@ -115,7 +117,7 @@ OutboxSpooler::Outcome OutboxSpooler::submit(const QString& accountName, const E
                   .arg(m_rests[accountName].reason));
         return Outcome::Queued;
     }
-    if (holdsQueuedFor(accountName)) {
+    if (!outboxWasEmpty && holdsQueuedFor(accountName)) {
         // Older messages of this account are still waiting (another process holds the Outbox):
         // overtaking them would break the oldest-first order.
         queue(accountName, envelope, message, keepCopy, QStringLiteral("older messages are still waiting"));
