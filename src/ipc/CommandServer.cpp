@@ -56,7 +56,7 @@ void CommandServer::clearStaleSocket() const {
 
 void CommandServer::acceptConnections() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        if (liveConnections() >= m_limits.maxConnections) {
+        if (!peerIsThisUser(socket->socketDescriptor()) || liveConnections() >= m_limits.maxConnections) {
             socket->abort();
             socket->deleteLater();
             continue;

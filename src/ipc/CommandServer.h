@@ -16,7 +16,9 @@ class CommandConnection;
 
 // The window's command channel: listens at commandSocketPath(window), for this user only, and
 // delivers every well-formed request to the window as a WM_COPYDATA message, synchronously on
-// the thread that created the server (the window's), answering with the message's result.
+// the thread that created the server (the window's), answering with the message's result. A
+// client running as another user is cut off as it connects, before anything it sent is read,
+// whatever the socket file's mode.
 class CommandServer {
 public:
     // Starts listening. A socket file left behind by a process that died is replaced; a live

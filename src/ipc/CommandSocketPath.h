@@ -23,4 +23,9 @@ enum class PathKind { Missing, Socket, Other };
 // Narrows a socket file to read and write for its owner only (0600).
 void makeOwnerOnly(const QString& path);
 
+// Whether the process at the other end of the connected socket `descriptor` runs as this
+// user. The socket file's mode keeps other users out only while nobody widens it or its
+// folder; the kernel's record of who connected cannot be changed by them.
+[[nodiscard]] bool peerIsThisUser(qintptr descriptor);
+
 } // namespace quillmark::ipc

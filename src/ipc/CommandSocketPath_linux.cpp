@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,13 @@ void makeOwnerOnly(const QString& path) {
         throw core::Error(
             QStringLiteral("Cannot restrict access to %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     }
+}
+
+bool peerIsThisUser(qintptr descriptor) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return descriptor >= 0 && ::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           size == sizeof peer && peer.uid == ::geteuid();
 }
 
 } // namespace quillmark::ipc
