@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <unistd.h>
+#include <utility>
 
 namespace quillmark::app {
 
@@ -35,7 +36,7 @@ void endAtOnce() {
     ::_exit(0);
 }
 
-SenderWindow::SenderWindow() {
+SenderWindow::SenderWindow(std::function<void()> endProcess) : m_endProcess(std::move(endProcess)) {
     m_window.setClickHandlers({[this] { cmdCancel_Click(); }, [this] { cmdPause_Click(); },
                                [this] { cmdResume_Click(); }, [this] { cmdOK_Click(); }});
     m_window.setUnloadStep([this] { unloadStep(); });
@@ -61,13 +62,15 @@ void SenderWindow::startUp() {
         // running instance and the store stay untouched.
         diagnostics::LogError(QStringLiteral("Warning: QuillmarkExternal is already running."),
                               diagnostics::executableSource(u"Form_Load"));
-        endAtOnce();
+        m_endProcess();
+        return;
     }
     auto& state = campaign::CState::shared();
     if (!state) {
         state = std::make_shared<campaign::CState>();
         if (!state->Initialize()) {
-            endAtOnce();
+            m_endProcess();
+            return;
         }
     }
     attachReceiver();
@@ -149,7 +152,8 @@ void SenderWindow::cmdOK_Click() {
         LogMessage(QStringLiteral("cmdOK_Click"), QStringLiteral("SendStateOnExit: ") + state);
         step = 4;
         if (sending::timerWindow() == nullptr) {
-            endAtOnce();
+            m_endProcess();
+            return;
         }
         sending::closeTimerWindow();
     } catch (const std::exception& failure) {
@@ -185,7 +189,8 @@ void SenderWindow::suspend() {
     sending::KillApplicationTimer();
     settings::write(SendState, QStringLiteral("Suspended"));
     if (sending::timerWindow() == nullptr) {
-        endAtOnce();
+        m_endProcess();
+        return;
     }
     sending::closeTimerWindow();
 }

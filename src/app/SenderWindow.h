@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace quillmark::ipc {
@@ -14,11 +15,16 @@ class CommandServer;
 
 namespace quillmark::app {
 
+// Ends the process immediately: no close request, no unload step, no clean-up.
+[[noreturn]] void endAtOnce();
+
 // The sending process's window with its behaviour: the start-up sequence, the four buttons, the
 // controller's numbered commands and the unload step.
 class SenderWindow {
 public:
-    SenderWindow();
+    // `endProcess` runs where the process ends at once (a second instance, a failed logon, OK or
+    // suspend with no window left to close); tests pass one that only records the call.
+    explicit SenderWindow(std::function<void()> endProcess = endAtOnce);
     ~SenderWindow();
     SenderWindow(const SenderWindow&) = delete;
     SenderWindow& operator=(const SenderWindow&) = delete;
@@ -48,9 +54,7 @@ private:
     SingleInstance m_instance;
     std::shared_ptr<ipc::CNotify> m_notify;
     std::unique_ptr<ipc::CommandServer> m_commandServer;
+    std::function<void()> m_endProcess;
 };
-
-// Ends the process immediately: no close request, no unload step, no clean-up.
-[[noreturn]] void endAtOnce();
 
 } // namespace quillmark::app

@@ -38,10 +38,13 @@ protected:
     static bool quitsAfter(const std::function<void()>& action, std::chrono::milliseconds patience) {
         bool stillRunning = false;
         QTimer::singleShot(0, qApp, action);
-        QTimer::singleShot(patience, qApp, [&stillRunning] {
+        QTimer deadline; // ends with this call, so it never fires into a later test
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, [&stillRunning] {
             stillRunning = true;
             QCoreApplication::exit(1);
         });
+        deadline.start(patience);
         (void)QApplication::exec();
         return !stillRunning;
     }
