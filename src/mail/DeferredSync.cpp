@@ -1,21 +1,14 @@
 #include "mail/DeferredSync.h"
 
+#include "mail/FileDescriptor.h"
+
 #include <QFile>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <set>
+#include <unistd.h>
 
 namespace quillmark::mail {
-
-namespace {
-
-QString failure(const char* what, const QByteArray& path) {
-    return QStringLiteral("%1 \"%2\": %3")
-        .arg(QLatin1String(what), QFile::decodeName(path), QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-} // namespace
 
 DeferredSync::DeferredSync() : m_worker([this] { run(); }) {}
 
@@ -28,17 +21,26 @@ DeferredSync::~DeferredSync() {
     m_worker.join();
 }
 
-void DeferredSync::flushLater(FileDescriptor file, QByteArray path, QByteArray folder) {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_pending.size() + m_inFlight < kMostPending; });
-    m_pending.push_back({std::move(file), std::move(path), std::move(folder)});
-    lock.unlock();
-    m_changed.notify_all();
+void DeferredSync::flushLater(const QByteArray& folder) {
+    bool startsBatch = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        startsBatch = m_pending.empty();
+        m_pending.insert(folder);
+        ++m_requested;
+    }
+    if (startsBatch) { // within a batch the worker is only waiting for its window to pass
+        m_changed.notify_all();
+    }
 }
 
 void DeferredSync::wait() {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_pending.empty() && m_inFlight == 0; });
+    const std::uint64_t target = m_requested;
+    ++m_waiters; // a waiting caller need not sit out the batch window
+    m_changed.notify_all();
+    m_changed.wait(lock, [this, target] { return m_flushed >= target; });
+    --m_waiters;
 }
 
 QStringList DeferredSync::takeFailures() {
@@ -53,37 +55,31 @@ void DeferredSync::run() {
         if (m_pending.empty()) {
             return; // stopping, and nothing is left
         }
-        std::deque<Pending> batch = std::exchange(m_pending, {});
-        m_inFlight = batch.size();
+        // Gather what arrives within the window; a waiting caller or the end cuts it short.
+        (void)m_changed.wait_for(lock, kBatchWindow, [this] { return m_stopping || m_waiters > 0; });
+        const std::set<QByteArray> folders = std::exchange(m_pending, {});
+        const std::uint64_t covered = m_requested;
         lock.unlock();
-        flush(batch);
+        const QStringList failures = flush(folders);
         lock.lock();
-        m_inFlight = 0;
+        m_failures << failures;
+        m_flushed = covered;
         m_changed.notify_all();
     }
 }
 
-// Runs without the lock: each file first, then each folder once, so a folder's entries are
-// flushed after the files they name.
-void DeferredSync::flush(std::deque<Pending>& batch) {
+// Runs without the lock. One syncfs per folder writes every file, folder entry and inode of
+// that file system, then flushes the disk's cache.
+QStringList DeferredSync::flush(const std::set<QByteArray>& folders) {
     QStringList failures;
-    std::set<QByteArray> folders;
-    for (Pending& pending : batch) {
-        if (::fsync(pending.file.get()) != 0 || !pending.file.close()) {
-            failures << failure("Cannot flush the message file", pending.path);
-        }
-        folders.insert(pending.folder);
-    }
     for (const QByteArray& path : folders) {
         const FileDescriptor folder(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!folder.valid() || ::fsync(folder.get()) != 0) {
-            failures << failure("Cannot flush the mail folder", path);
+        if (!folder.valid() || ::syncfs(folder.get()) != 0) {
+            failures << QStringLiteral("Cannot flush the mail folder \"%1\" to disk: %2")
+                            .arg(QFile::decodeName(path), QString::fromLocal8Bit(std::strerror(errno)));
         }
     }
-    if (!failures.isEmpty()) {
-        const std::lock_guard lock(m_mutex);
-        m_failures << failures;
-    }
+    return failures;
 }
 
 } // namespace quillmark::mail

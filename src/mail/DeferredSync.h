@@ -1,54 +1,49 @@
 #pragma once
 
-#include "mail/FileDescriptor.h"
-
 #include <QByteArray>
 #include <QStringList>
+#include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace quillmark::mail {
 
-// Makes files durable on a worker thread. The caller hands over a file it has written and
-// already linked into its folder, still open; the worker flushes the file and then the folder,
-// so the caller goes on at once while the disk catches up. Files handed over together share
-// one flush of their folder. A process that ends or is killed loses nothing (the data is with
-// the kernel); only a power failure within those milliseconds could.
+// Makes written files durable in batches, on a worker thread. The caller writes a file, links
+// it into its folder (a reader sees it at once) and names the folder here; the worker gathers
+// the folders named within one batch window and then flushes their file systems once each
+// (syncfs), so a stream of files costs one disk flush per batch instead of two per file, and
+// never makes the caller wait for the disk. A process that ends or is killed loses nothing (the
+// data is with the kernel); only a power failure within the batch window could.
 class DeferredSync {
 public:
+    static constexpr std::chrono::milliseconds kBatchWindow{50};
+
     DeferredSync();
-    // Waits until every file handed over is flushed.
+    // Waits until everything named so far is flushed.
     ~DeferredSync();
     DeferredSync(const DeferredSync&) = delete;
     DeferredSync& operator=(const DeferredSync&) = delete;
 
-    // Takes the open file `file` at `path` in `folder` (both as the file system spells them).
-    // Waits while many files are still unflushed, so a slow disk holds the caller back instead
-    // of piling up open files.
-    void flushLater(FileDescriptor file, QByteArray path, QByteArray folder);
-    // Returns once every file handed over so far is flushed.
+    // Asks for `folder` (as the file system spells it), with what was just written there, to
+    // reach the disk within the batch window.
+    void flushLater(const QByteArray& folder);
+    // Returns once everything named so far is flushed.
     void wait();
-    // What could not be flushed since the last call, one line per file, for the log.
+    // What could not be flushed since the last call, one line per folder, for the log.
     [[nodiscard]] QStringList takeFailures();
 
-    static constexpr std::size_t kMostPending = 64;
-
 private:
-    struct Pending {
-        FileDescriptor file;
-        QByteArray path;
-        QByteArray folder;
-    };
-
     void run();
-    void flush(std::deque<Pending>& batch);
+    static QStringList flush(const std::set<QByteArray>& folders);
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<Pending> m_pending;
-    std::size_t m_inFlight = 0;
+    std::set<QByteArray> m_pending;
+    std::uint64_t m_requested = 0; // batches asked for, and flushed: wait() compares the two
+    std::uint64_t m_flushed = 0;
+    std::size_t m_waiters = 0;
     bool m_stopping = false;
     QStringList m_failures;
     std::thread m_worker; // last: starts once everything it uses exists

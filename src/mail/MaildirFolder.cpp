@@ -186,28 +186,24 @@ void MaildirFolder::moveIntoNew(const QString& staged, const QString& delivered)
     }
 }
 
-MaildirFolder::Linked MaildirFolder::link(const QByteArray& message, Flush flush) const {
-    Linked linked;
-    linked.name = uniqueName();
-    const QString staged = m_path + QStringLiteral("/tmp/") + linked.name;
-    linked.path = newFolder() + QLatin1Char('/') + linked.name;
+QString MaildirFolder::link(const QByteArray& message, Flush flush) const {
+    const QString name = uniqueName();
+    const QString staged = m_path + QStringLiteral("/tmp/") + name;
     try {
-        linked.file = createStaged(staged);
-        writeAll(linked.file.get(), message, staged);
-        if (flush == Flush::BeforeLinking) {
-            if (::fsync(linked.file.get()) != 0) {
-                fail(QStringLiteral("Cannot flush the message file"), staged);
-            }
-            if (!linked.file.close()) {
-                fail(QStringLiteral("Cannot close the message file"), staged);
-            }
+        FileDescriptor file = createStaged(staged);
+        writeAll(file.get(), message, staged);
+        if (flush == Flush::BeforeLinking && ::fsync(file.get()) != 0) {
+            fail(QStringLiteral("Cannot flush the message file"), staged);
         }
-        moveIntoNew(staged, linked.path);
+        if (!file.close()) {
+            fail(QStringLiteral("Cannot close the message file"), staged);
+        }
+        moveIntoNew(staged, newFolder() + QLatin1Char('/') + name);
     } catch (...) {
         ::unlink(encoded(staged).constData());
         throw;
     }
-    return linked;
+    return name;
 }
 
 QString MaildirFolder::newFolder() const {
@@ -215,15 +211,15 @@ QString MaildirFolder::newFolder() const {
 }
 
 QString MaildirFolder::add(const QByteArray& message) {
-    const Linked linked = link(message, Flush::BeforeLinking);
+    const QString name = link(message, Flush::BeforeLinking);
     syncFolder(newFolder());
-    return linked.name;
+    return name;
 }
 
 QString MaildirFolder::add(const QByteArray& message, DeferredSync& sync) {
-    Linked linked = link(message, Flush::Later);
-    sync.flushLater(std::move(linked.file), encoded(linked.path), encoded(newFolder()));
-    return linked.name;
+    const QString name = link(message, Flush::Later);
+    sync.flushLater(encoded(newFolder()));
+    return name;
 }
 
 std::vector<QString> MaildirFolder::entries() const {

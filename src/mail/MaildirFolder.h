@@ -32,13 +32,9 @@ public:
 
 private:
     enum class Flush { BeforeLinking, Later };
-    struct Linked {
-        FileDescriptor file; // still open when flushing is left for later
-        QString name;
-        QString path;
-    };
 
-    [[nodiscard]] Linked link(const QByteArray& message, Flush flush) const;
+    // Writes the message to tmp/ and moves it into new/; returns its entry name.
+    [[nodiscard]] QString link(const QByteArray& message, Flush flush) const;
     [[nodiscard]] FileDescriptor createStaged(const QString& path) const;
     void moveIntoNew(const QString& staged, const QString& delivered) const;
     void createSubFolders() const;
