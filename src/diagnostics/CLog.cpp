@@ -17,19 +17,20 @@ namespace {
 
 const QString kTab = QStringLiteral("\t");
 
-// The maker's default folder is ours to create; a folder the user configured never is.
-void createDefaultFolderFor(const QString& filePath) {
+// The maker's default folder is ours to create; a folder the user configured never is. True
+// when `filePath` lies in the default folder and that folder exists now.
+bool createDefaultFolderFor(const QString& filePath) {
     const QString folder = settings::defaultAppDataFolder();
-    if (filePath.startsWith(folder) && !filePath.mid(folder.size()).contains(QLatin1Char('/'))) {
-        QDir().mkpath(folder);
-    }
+    return filePath.startsWith(folder) && !filePath.mid(folder.size()).contains(QLatin1Char('/')) &&
+           QDir().mkpath(folder);
 }
 
-// One open, append and close per line, so other writers of the file never meet our handle.
+// One open, append and close per line, so other writers of the file never meet our handle. The
+// default folder is made only when the file cannot be opened without it.
 void appendLine(const QString& path, const QString& line) {
-    createDefaultFolderFor(path);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    const auto openForAppending = [&file] { return file.open(QIODevice::WriteOnly | QIODevice::Append); };
+    if (!openForAppending() && !(createDefaultFolderFor(path) && openForAppending())) {
         throw core::Error(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
     }
     const QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();

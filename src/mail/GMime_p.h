@@ -37,6 +37,11 @@ struct GDateTimeUnref {
 };
 using GDateTimePtr = std::unique_ptr<GDateTime, GDateTimeUnref>;
 
+struct GTimeZoneUnref {
+    void operator()(GTimeZone* zone) const noexcept { g_time_zone_unref(zone); }
+};
+using GTimeZonePtr = std::unique_ptr<GTimeZone, GTimeZoneUnref>;
+
 struct FormatOptionsFree {
     void operator()(GMimeFormatOptions* options) const noexcept { g_mime_format_options_free(options); }
 };

@@ -152,7 +152,10 @@ void addAddresses(GMimeMessage* message, const Submission& submission) {
 void addHeaders(GMimeMessage* message, const MessageContent& content, const Submission& submission) {
     addAddresses(message, submission);
     g_mime_message_set_subject(message, MailAddress::safeDisplayName(content.subject).toUtf8().constData(), "utf-8");
-    GDateTimePtr date(g_date_time_new_from_unix_local(submission.date.toSecsSinceEpoch()));
+    // The submission time carries its own offset from UTC, so no time-zone file is read per message.
+    const GTimeZonePtr zone(g_time_zone_new_offset(submission.date.offsetFromUtc()));
+    const GDateTimePtr utc(g_date_time_new_from_unix_utc(submission.date.toSecsSinceEpoch()));
+    const GDateTimePtr date(g_date_time_to_timezone(utc.get(), zone.get()));
     g_mime_message_set_date(message, date.get());
     g_mime_message_set_message_id(message, submission.messageId.toUtf8().constData());
     GMimeObject* object = GMIME_OBJECT(message);

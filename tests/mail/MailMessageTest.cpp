@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cstdlib>
 #include <gmime/gmime.h>
 #include <gtest/gtest.h>
 
@@ -163,7 +164,11 @@ TEST_F(MailMessageTest, APlainMessageGoesOutInUtf8QuotedPrintableWithEncodedHead
     EXPECT_EQ(QString::fromUtf8(internet_address_mailbox_get_addr(
                   INTERNET_ADDRESS_MAILBOX(internet_address_list_get_address(from, 0)))),
               QStringLiteral("tess@example.test"));
-    EXPECT_NE(g_mime_message_get_date(parsed.message()), nullptr);
+    GDateTime* date = g_mime_message_get_date(parsed.message());
+    ASSERT_NE(date, nullptr);
+    const QDateTime now = QDateTime::currentDateTime(); // the Date is local time with its offset
+    EXPECT_EQ(g_date_time_get_utc_offset(date) / G_TIME_SPAN_SECOND, now.offsetFromUtc());
+    EXPECT_LE(std::abs(g_date_time_to_unix(date) - now.toSecsSinceEpoch()), 60);
     EXPECT_EQ(Parsed::header(GMIME_OBJECT(parsed.message()), "X-Quillmark-Message-Class"), "IPM.Note");
     EXPECT_EQ(server.accepted.back().envelope.sender, QStringLiteral("tess@example.test"));
     EXPECT_EQ(server.accepted.back().envelope.recipients, QStringList{QStringLiteral("jorg@example.test")});
