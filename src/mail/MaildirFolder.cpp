@@ -14,7 +14,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/time.h>
 #include <tuple>
 #include <unistd.h>
@@ -36,14 +38,18 @@ QByteArray encoded(const QString& path) {
     return QFile::encodeName(path);
 }
 
-// Maildir reserves '/' and ':' in names; they are written as octal escapes.
-QString safeHostName() {
-    QString host = QSysInfo::machineHostName();
-    if (host.isEmpty()) {
-        host = QStringLiteral("localhost");
-    }
-    host.replace(QLatin1Char('/'), QStringLiteral("\\057"));
-    host.replace(QLatin1Char(':'), QStringLiteral("\\072"));
+// Maildir reserves '/' and ':' in names; they are written as octal escapes. Looked up once:
+// each message's name carries it.
+const QString& safeHostName() {
+    static const QString host = [] {
+        QString name = QSysInfo::machineHostName();
+        if (name.isEmpty()) {
+            name = QStringLiteral("localhost");
+        }
+        name.replace(QLatin1Char('/'), QStringLiteral("\\057"));
+        name.replace(QLatin1Char(':'), QStringLiteral("\\072"));
+        return name;
+    }();
     return host;
 }
 
@@ -220,6 +226,24 @@ QString MaildirFolder::add(const QByteArray& message, DeferredSync& sync) {
     const QString name = link(message, Flush::Later);
     sync.flushLater(encoded(newFolder()));
     return name;
+}
+
+bool MaildirFolder::isEmpty() const {
+    for (const QString& sub : readableSubFolders()) {
+        const std::unique_ptr<DIR, int (*)(DIR*)> folder(
+            ::opendir(encoded(m_path + QLatin1Char('/') + sub).constData()), &::closedir);
+        while (folder) {
+            const dirent* entry = ::readdir(folder.get());
+            if (entry == nullptr) {
+                break;
+            }
+            if (entry->d_name[0] != '.' ||
+                (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 std::vector<QString> MaildirFolder::entries() const {

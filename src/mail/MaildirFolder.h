@@ -25,6 +25,8 @@ public:
     // Stores the message at once and leaves flushing it to disk to `sync`: for copies that
     // must not hold up the caller (the Sent Items copy of a delivered message).
     QString add(const QByteArray& message, DeferredSync& sync);
+    // Whether new/ and cur/ hold nothing (a missing folder holds nothing), without listing them.
+    [[nodiscard]] bool isEmpty() const;
     // The entries of new/ and cur/, oldest first.
     [[nodiscard]] std::vector<QString> entries() const;
     [[nodiscard]] QByteArray read(const QString& entry) const;

@@ -107,7 +107,7 @@ OutboxSpooler::Outcome OutboxSpooler::submit(const QString& accountName, const E
                                              const QByteArray& message, bool keepCopy) {
     const AccountConfig& config = account(accountName);
     // An empty Outbox (the usual case) is listed once per message, not twice.
-    const bool outboxWasEmpty = m_store.folder(MailStore::outboxName()).entries().empty();
+    const bool outboxWasEmpty = m_store.folder(MailStore::outboxName()).isEmpty();
     if (!outboxWasEmpty && !isResting(accountName)) {
         (void)flush(true); // older messages go first
     }

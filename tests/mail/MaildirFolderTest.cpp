@@ -25,7 +25,17 @@ protected:
 
 TEST_F(MaildirFolderTest, AMissingFolderHasNoEntries) {
     EXPECT_TRUE(m_folder.entries().empty());
+    EXPECT_TRUE(m_folder.isEmpty());
     EXPECT_FALSE(QDir(m_path).exists());
+}
+
+TEST_F(MaildirFolderTest, IsEmptyFollowsTheMessagesInNewAndCur) {
+    const QString entry = m_folder.add(QByteArray("one"));
+    EXPECT_FALSE(m_folder.isEmpty());
+    ASSERT_TRUE(QDir().rename(m_path + QStringLiteral("/new/") + entry, m_path + QStringLiteral("/cur/") + entry));
+    EXPECT_FALSE(m_folder.isEmpty());
+    m_folder.remove(entry);
+    EXPECT_TRUE(m_folder.isEmpty());
 }
 
 TEST_F(MaildirFolderTest, AddCreatesTheFolderAndReadGivesTheBytesBack) {
