@@ -4,6 +4,7 @@
 #include "settings/ApplicationName.h"
 #include "settings/IntegerText.h"
 #include "settings/Settings.h"
+#include "settings/SettingsStore.h"
 
 #include <QStandardPaths>
 
@@ -54,9 +55,13 @@ void write(const IntSetting& setting, std::int32_t value) {
     writeFor(applicationName(), setting, value);
 }
 
+// The default is worked out only when the store holds no value: it may cost a read of its own.
 QString readFor(const QString& application, const TextSetting& setting) {
-    return GetSetting(application, QLatin1String(setting.section), QLatin1String(setting.key),
-                      fallbackOf(application, setting));
+    if (auto stored =
+            SettingsStore::shared().find(application, QLatin1String(setting.section), QLatin1String(setting.key))) {
+        return *std::move(stored);
+    }
+    return fallbackOf(application, setting);
 }
 
 std::int32_t readFor(const QString& application, const IntSetting& setting) {
