@@ -196,6 +196,9 @@ QString profileSection(const MailProfile& profile) {
         if (account.passwordCommand) {
             section += QStringLiteral("password-command = %1\n").arg(tomlString(*account.passwordCommand));
         }
+        if (account.timeoutSeconds != AccountConfig{}.timeoutSeconds) {
+            section += QStringLiteral("timeout-seconds = %1\n").arg(account.timeoutSeconds);
+        }
     }
     return section;
 }

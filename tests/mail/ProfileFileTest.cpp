@@ -176,6 +176,7 @@ TEST(ProfileFileTest, AddingAProfileKeepsTheOthersAndTheirComments) {
     account.from = QStringLiteral("Zoë <zoe@club.example>");
     account.transport = QStringLiteral("smtp://127.0.0.1:2525");
     account.passwordCommand = QStringLiteral("printf '%s' \"x\\y\"");
+    account.timeoutSeconds = 7;
     added.accounts.push_back(account);
     ProfileFile::addProfile(added, true, path);
 
@@ -185,6 +186,7 @@ TEST(ProfileFileTest, AddingAProfileKeepsTheOthersAndTheirComments) {
     const MailProfile* club = file->find(added.name);
     ASSERT_NE(club, nullptr);
     EXPECT_EQ(club->accounts.front().passwordCommand, account.passwordCommand);
+    EXPECT_EQ(club->accounts.front().timeoutSeconds, 7);
     EXPECT_EQ(club->userName, QStringLiteral("Zoë"));
     QFile raw(path);
     ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
