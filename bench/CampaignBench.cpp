@@ -15,6 +15,7 @@
 #include "sending/ProgressWindow.h"
 #include "settings/ApplicationName.h"
 #include "settings/Settings.h"
+#include "support/MailProfileWriter.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -86,22 +87,9 @@ bool prepareCampaign(int recipients) {
     if (!QDir().mkpath(folder)) {
         return false;
     }
-    const QString configFolder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/tollmere");
-    QDir().mkpath(configFolder);
-    const QString profiles = QStringLiteral(R"(default = "%1"
-[profiles.%1]
-user-name = "Ann Sender"
-user-address = "ann.sender@example.com"
-store = "%2store"
-
-[[profiles.%1.accounts]]
-name = "Local delivery"
-from = "Ann Sender <ann.sender@example.com>"
-transport = "maildir:%2delivered"
-)")
-                                 .arg(kProfile, folder);
-    if (!writeFile(configFolder + QStringLiteral("/mail-profiles.toml"), profiles.toUtf8()) ||
-        !writeDataFile(folder + QStringLiteral("Spring.xml"), recipients) ||
+    test::writeMailProfile(kProfile, folder + QStringLiteral("store"),
+                           QStringLiteral("maildir:") + folder + QStringLiteral("delivered"));
+    if (!writeDataFile(folder + QStringLiteral("Spring.xml"), recipients) ||
         !writeFile(folder + QStringLiteral("Spring.oft"), htmlTemplate())) {
         return false;
     }

@@ -20,6 +20,7 @@
 #include "ipc/CommandClient.h"
 #include "settings/ApplicationName.h"
 #include "settings/Settings.h"
+#include "support/MailProfileWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -132,22 +133,8 @@ bool prepareCampaign(int recipients, const QString& state) {
     for (const char* sub : {"tmp", "new", "cur"}) {
         QDir().mkpath(deliveredFolder() + QLatin1Char('/') + QLatin1String(sub));
     }
-    const QString configFolder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/tollmere");
-    QDir().mkpath(configFolder);
-    const QString profiles = QStringLiteral(R"(default = "%1"
-[profiles.%1]
-user-name = "Ann Sender"
-user-address = "ann.sender@example.com"
-store = "%2store"
-
-[[profiles.%1.accounts]]
-name = "Local delivery"
-from = "Ann Sender <ann.sender@example.com>"
-transport = "maildir:%3"
-)")
-                                 .arg(kProfile, folder, deliveredFolder());
-    if (!writeFile(configFolder + QStringLiteral("/mail-profiles.toml"), profiles.toUtf8()) ||
-        !writeFile(folder + QStringLiteral("Spring.xml"), dataFile(recipients)) ||
+    test::writeMailProfile(kProfile, folder + QStringLiteral("store"), QStringLiteral("maildir:") + deliveredFolder());
+    if (!writeFile(folder + QStringLiteral("Spring.xml"), dataFile(recipients)) ||
         !writeFile(folder + QStringLiteral("Spring.oft"), htmlTemplate())) {
         return false;
     }

@@ -11,6 +11,7 @@
 #include "sending/Submission.h"
 #include "settings/ApplicationName.h"
 #include "settings/SettingsStore.h"
+#include "support/MailProfileWriter.h"
 #include "support/TestHome.h"
 #include "support/TextFiles.h"
 
@@ -55,18 +56,8 @@ protected:
         application = settings::applicationNameForProfile(profile);
         folder = test::testHome() + QStringLiteral("/window/") + profile + QLatin1Char('/');
         ASSERT_TRUE(QDir().mkpath(folder));
-        writeFile(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/tollmere/mail-profiles.toml"),
-                  QStringLiteral("default = \"%1\"\n"
-                                 "[profiles.%1]\n"
-                                 "user-name = \"Ann Sender\"\n"
-                                 "user-address = \"ann.sender@example.com\"\n"
-                                 "store = \"%2store\"\n"
-                                 "[[profiles.%1.accounts]]\n"
-                                 "name = \"Local delivery\"\n"
-                                 "from = \"Ann Sender <ann.sender@example.com>\"\n"
-                                 "transport = \"maildir:%2delivered\"\n")
-                      .arg(profile, folder)
-                      .toUtf8());
+        test::writeMailProfile(profile, folder + QStringLiteral("store"),
+                               QStringLiteral("maildir:") + folder + QStringLiteral("delivered"));
         store().save(kMaker, kMaker, QStringLiteral("CurrentProfile"), QString());
         store().save(application, kMaker, QStringLiteral("AppDataFolder"), folder);
         store().save(application, kMaker, QStringLiteral("LogFileWanted"), QStringLiteral("1"));

@@ -7,6 +7,7 @@
 #include "sending/Submission.h"
 #include "settings/ApplicationName.h"
 #include "settings/Settings.h"
+#include "support/MailProfileWriter.h"
 #include "support/TestHome.h"
 #include "support/TextFiles.h"
 
@@ -53,24 +54,7 @@ void EngineFixture::SetUp() {
 }
 
 void EngineFixture::writeProfile(const QString& transport, int timeoutSeconds) {
-    QString profiles = QStringLiteral(R"(default = "%1"
-[profiles.%1]
-user-name = "Ann Sender"
-user-address = "ann.sender@example.com"
-store = "%2store"
-
-[[profiles.%1.accounts]]
-name = "Local delivery"
-from = "Ann Sender <ann.sender@example.com>"
-transport = "%3"
-)")
-                           .arg(profile, folder, transport);
-    if (timeoutSeconds > 0) {
-        profiles += QStringLiteral("timeout-seconds = %1\n").arg(timeoutSeconds);
-    }
-    const QString configFolder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/tollmere");
-    QDir().mkpath(configFolder);
-    writeBytes(configFolder + QStringLiteral("/mail-profiles.toml"), profiles.toUtf8());
+    writeMailProfile(profile, folder + QStringLiteral("store"), transport, timeoutSeconds);
 }
 
 void EngineFixture::TearDown() {

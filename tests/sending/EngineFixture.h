@@ -20,7 +20,7 @@ protected:
 
     // Rewrites this test's mail profile with another transport for its one account (the set-up
     // writes "maildir:<folder>delivered"); a timeout of 0 keeps the account's default.
-    void writeProfile(const QString& transport, int timeoutSeconds = 0);
+    void writeProfile(const QString& transport, int timeoutSeconds = 30);
     // Writes the data file and its template (an RFC 5322 file) and stores the data file's path.
     void writeCampaign(const QString& recipientsXml, const QByteArray& templateMessage = plainTemplate());
     [[nodiscard]] static QByteArray plainTemplate();
