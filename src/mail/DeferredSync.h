@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -16,6 +17,7 @@ namespace quillmark::mail {
 // (syncfs), so a stream of files costs one disk flush per batch instead of two per file, and
 // never makes the caller wait for the disk. A process that ends or is killed loses nothing (the
 // data is with the kernel); only a power failure within the batch window could.
+// syncfs is Linux's; DeferredSync_linux.cpp holds the implementation.
 class DeferredSync {
 public:
     static constexpr std::chrono::milliseconds kBatchWindow{50};
@@ -41,8 +43,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::set<QByteArray> m_pending;
-    std::uint64_t m_requested = 0; // batches asked for, and flushed: wait() compares the two
-    std::uint64_t m_flushed = 0;
+    std::uint64_t m_requested = 0; // flushLater() calls so far
+    std::uint64_t m_flushed = 0;   // how many of them the finished flushes covered
     std::size_t m_waiters = 0;
     bool m_stopping = false;
     QStringList m_failures;
