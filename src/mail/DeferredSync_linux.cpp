@@ -1,5 +1,4 @@
 #include "mail/DeferredSync.h"
-
 #include "mail/FileDescriptor.h"
 
 #include <QFile>
