@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <map>
 #include <vector>
 
 namespace quillmark::mail {
@@ -125,7 +126,11 @@ QString tidyLines(const QString& text) {
 // elements break lines, list items start "- " lines, cells end with a tab, other tags vanish.
 class HtmlText {
 public:
-    explicit HtmlText(const QString& html) : m_html(html) { m_text.reserve(html.size()); }
+    explicit HtmlText(const QString& html)
+        : m_html(html), m_lastTagEnd(html.lastIndexOf(QLatin1Char('>'))),
+          m_lastCommentEnd(html.lastIndexOf(QLatin1String("-->"))) {
+        m_text.reserve(html.size());
+    }
 
     QString read() {
         while (m_at < m_html.size()) {
@@ -144,10 +149,12 @@ public:
 private:
     // Handles the markup starting at the '<' under m_at; false when the '<' is text. As in a
     // browser, markup starts with a letter, "/" and a letter, "!" or "?" after the '<', and a '>'
-    // must end it; the tag's name runs to the first space, "/" or ">".
+    // must end it; the tag's name runs to the first space, "/" or ">". Every search forward is
+    // known to succeed before it starts and the text it passes over is consumed, so the scan
+    // stays linear however many unclosed tags and comments the text holds.
     bool readMarkup() {
         const QStringView rest = QStringView(m_html).mid(m_at);
-        if (rest.startsWith(u"<!--")) {
+        if (rest.startsWith(u"<!--") && m_at + 4 <= m_lastCommentEnd) {
             const qsizetype end = rest.indexOf(u"-->", 4);
             if (end >= 0) {
                 m_at += end + 3;
@@ -158,7 +165,7 @@ private:
         const qsizetype nameStart = closing ? 2 : 1;
         const bool opens = rest.size() > nameStart &&
                            (isAsciiLetter(rest[nameStart]) || (!closing && (rest[1] == u'!' || rest[1] == u'?')));
-        const qsizetype close = opens ? rest.indexOf(u'>') : -1;
+        const qsizetype close = opens && m_at < m_lastTagEnd ? rest.indexOf(u'>') : -1;
         if (close < 0) {
             return false;
         }
@@ -183,6 +190,10 @@ private:
         if (!hidden.contains(name)) {
             return false;
         }
+        const auto unclosed = m_unclosedFrom.find(name);
+        if (unclosed != m_unclosedFrom.end() && contentStart >= unclosed->second) {
+            return false; // searched before: nothing from here on closes it
+        }
         const QString closeTag = QStringLiteral("</") + name;
         for (qsizetype at = m_html.indexOf(closeTag, contentStart, Qt::CaseInsensitive); at >= 0;
              at = m_html.indexOf(closeTag, at + 1, Qt::CaseInsensitive)) {
@@ -195,6 +206,7 @@ private:
                 return true;
             }
         }
+        m_unclosedFrom[name] = contentStart;
         return false;
     }
 
@@ -220,6 +232,9 @@ private:
     }
 
     const QString& m_html;
+    const qsizetype m_lastTagEnd;                // the last '>' (-1: none)
+    const qsizetype m_lastCommentEnd;            // the last "-->" (-1: none)
+    std::map<QString, qsizetype> m_unclosedFrom; // hidden element name: no closing tag from here on
     qsizetype m_at = 0;
     QString m_text;
 };

@@ -24,6 +24,9 @@ TEST(PlainRenditionTest, ALessThanSignThatOpensNoTagIsText) {
     EXPECT_EQ(plain("<p>price < 5 and x > 3</p>"), QStringLiteral("price < 5 and x > 3"));
     EXPECT_EQ(plain("a <= b, <3 and <<b>bold</b>"), QStringLiteral("a <= b, <3 and <bold"));
     EXPECT_EQ(plain("unclosed <b"), QStringLiteral("unclosed <b"));
+    // An unclosed comment is a tag up to the next ">"; an unclosed style element is just its tag.
+    EXPECT_EQ(plain("a<!--b<!--c<style>d<style>e"), QStringLiteral("ade"));
+    EXPECT_EQ(plain("a<!--b<!--c"), QStringLiteral("a<!--b<!--c"));
     EXPECT_EQ(plain("1 &lt;p&gt; 2"), QStringLiteral("1 <p> 2")); // decoded text is never markup
 }
 
