@@ -4,6 +4,7 @@
 #include "ipc/CommandServer.h"
 #include "ipc/WindowMessages.h"
 #include "settings/SettingsStore.h"
+#include "support/Processes.h"
 #include "support/TestHome.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
 #include <QTimer>
@@ -25,13 +25,7 @@ namespace {
 
 const QString kApp = QStringLiteral("Tollmere - Local");
 const QString kProduct = QStringLiteral("Quillmark");
-constexpr int kRunTimeoutMs = 30000;
-
-struct ControllerRun {
-    int exitCode = -1;
-    QString standardOutput;
-    QString standardError;
-};
+using ControllerRun = test::ProcessResult;
 
 // The test's stand-in for a running sender: records the commands its window receives; on
 // suspend it stores "Suspended" and stops listening, as a sender that exits would.
@@ -79,30 +73,11 @@ protected:
     // Runs the controller to its end while this process's event loop keeps serving the
     // stand-in sender.
     ControllerRun run(const QStringList& arguments) {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(folder);
-        process.start(test::controllerPath(), arguments);
-        ControllerRun result;
-        if (!process.waitForStarted(kRunTimeoutMs)) {
-            result.standardError = process.errorString();
-            return result;
-        }
-        QElapsedTimer elapsed;
-        elapsed.start();
-        while (!process.waitForFinished(20)) {
-            QCoreApplication::processEvents();
-            if (elapsed.elapsed() > kRunTimeoutMs) {
-                process.kill();
-                process.waitForFinished(5000);
-                result.standardError = QStringLiteral("timed out");
-                return result;
-            }
-        }
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.standardOutput = QString::fromUtf8(process.readAllStandardOutput());
-        result.standardError = QString::fromUtf8(process.readAllStandardError());
-        return result;
+        test::ProcessOptions options;
+        options.environment = environment;
+        options.workingDirectory = folder;
+        options.serveEvents = true;
+        return test::runProgram(test::controllerPath(), arguments, options);
     }
 
     void write(const QString& name, const QByteArray& content) {

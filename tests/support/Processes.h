@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -11,7 +12,19 @@ struct ProcessResult {
     QString standardError;
 };
 
-// Runs a program to its end (killing it after `timeoutMs`) and collects what it printed.
+// How a program is run: in which environment and folder (the test's own when empty), and
+// whether this process's event loop keeps running meanwhile (for a program that talks to
+// something the test serves in-process).
+struct ProcessOptions {
+    QProcessEnvironment environment;
+    QString workingDirectory;
+    bool serveEvents = false;
+    int timeoutMs = 30000;
+};
+
+// Runs a program to its end (killing it after the timeout) and collects what it printed.
+[[nodiscard]] ProcessResult runProgram(const QString& program, const QStringList& arguments,
+                                       const ProcessOptions& options);
 [[nodiscard]] ProcessResult runProgram(const QString& program, const QStringList& arguments, int timeoutMs = 30000);
 // Runs the controller, `quillmark`, from the build tree.
 [[nodiscard]] ProcessResult runController(const QStringList& arguments, int timeoutMs = 30000);
