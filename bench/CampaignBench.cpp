@@ -5,16 +5,23 @@
 // sending process runs it (every recipient includes its durable RecipientIndex write and its
 // report line; the log in its default state, off). Reports recipients per second.
 //
+// BM_DurableWritesOnly: what a recipient of that campaign costs at the least, whatever the
+// code around it does: its message stored durably in the delivery folder (written to tmp/,
+// flushed, renamed into new/, the folder flushed) and its RecipientIndex committed durably. The
+// campaign's rate can never exceed this one.
+//
 // BM_LoadDataFile: loading a data file of N recipients (DataFile::load + recipients()).
 //
 // Both report the process's peak resident set (getrusage ru_maxrss), which only means something
 // when each benchmark runs in a process of its own: run-campaign-bench.sh does that.
 #include "campaign/CState.h"
 #include "campaign/DataFile.h"
+#include "mail/MaildirFolder.h"
 #include "sending/ApplicationTimer.h"
 #include "sending/ProgressWindow.h"
 #include "settings/ApplicationName.h"
 #include "settings/Settings.h"
+#include "settings/SettingsKeys.h"
 #include "support/MailProfileWriter.h"
 
 #include <QDir>
@@ -163,6 +170,24 @@ BENCHMARK(BM_CampaignThroughMaildir)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+void BM_DurableWritesOnly(benchmark::State& state) {
+    const auto recipients = static_cast<int>(state.range(0));
+    static int runs = 0;
+    const QString folder = benchFolder() + QStringLiteral("durable-%1/").arg(++runs);
+    settings::setApplicationName(settings::applicationNameForProfile(kProfile));
+    mail::MaildirFolder delivered(folder + QStringLiteral("delivered"));
+    const QByteArray message(4959, 'x'); // the size of one personalised copy in the campaign above
+    for (auto _ : state) {
+        for (std::int32_t index = 1; index <= recipients; ++index) {
+            (void)delivered.add(message);
+            settings::write(settings::keys::RecipientIndex, index);
+        }
+    }
+    state.counters["recipients_per_s"] =
+        benchmark::Counter(static_cast<double>(recipients * state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DurableWritesOnly)->Arg(10000)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_LoadDataFile(benchmark::State& state) {
     const auto recipients = static_cast<int>(state.range(0));
