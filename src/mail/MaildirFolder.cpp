@@ -204,7 +204,7 @@ QString MaildirFolder::link(const QByteArray& message, Flush flush) const {
         if (!file.close()) {
             fail(QStringLiteral("Cannot close the message file"), staged);
         }
-        moveIntoNew(staged, newFolder() + QLatin1Char('/') + name);
+        moveIntoNew(staged, newEntryPath(name));
     } catch (...) {
         ::unlink(encoded(staged).constData());
         throw;
@@ -226,6 +226,28 @@ QString MaildirFolder::add(const QByteArray& message, DeferredSync& sync) {
     const QString name = link(message, Flush::Later);
     sync.flushLater(encoded(newFolder()));
     return name;
+}
+
+// The file is complete already, so it goes straight into new/: a link appears whole or not at all.
+std::optional<QString> MaildirFolder::addLinkTo(const QString& storedFile, DeferredSync& sync) {
+    const QString name = uniqueName();
+    const QByteArray source = encoded(storedFile);
+    const QByteArray target = encoded(newEntryPath(name));
+    const auto linkFile = [&] { return ::link(source.constData(), target.constData()) == 0; };
+    bool linked = linkFile();
+    if (!linked && errno == ENOENT && !QFileInfo::exists(newFolder())) {
+        createSubFolders();
+        linked = linkFile();
+    }
+    if (!linked) {
+        return std::nullopt;
+    }
+    sync.flushLater(encoded(newFolder()));
+    return name;
+}
+
+QString MaildirFolder::newEntryPath(const QString& entry) const {
+    return newFolder() + QLatin1Char('/') + entry;
 }
 
 bool MaildirFolder::isEmpty() const {

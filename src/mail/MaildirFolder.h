@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace quillmark::mail {
@@ -25,6 +26,12 @@ public:
     // Stores the message at once and leaves flushing it to disk to `sync`: for copies that
     // must not hold up the caller (the Sent Items copy of a delivered message).
     QString add(const QByteArray& message, DeferredSync& sync);
+    // Gives a complete message file that is already on disk a second name in this folder (a hard
+    // link: no bytes are copied) and leaves flushing the new entry to `sync`. Nothing when the
+    // file cannot be linked from here (another file system, or it is gone): write a copy instead.
+    [[nodiscard]] std::optional<QString> addLinkTo(const QString& storedFile, DeferredSync& sync);
+    // Where an entry just added lies, until a reader moves it to cur/.
+    [[nodiscard]] QString newEntryPath(const QString& entry) const;
     // Whether new/ and cur/ hold nothing (a missing folder holds nothing), without listing them.
     [[nodiscard]] bool isEmpty() const;
     // The entries of new/ and cur/, oldest first.

@@ -17,8 +17,8 @@ DeliveryResult MaildirTransport::deliver(const Envelope& envelope, const QByteAr
         return *refused;
     }
     try {
-        (void)m_folder.add(message);
-        return DeliveryResult{DeliveryOutcome::Accepted, QString()};
+        const QString entry = m_folder.add(message);
+        return DeliveryResult{DeliveryOutcome::Accepted, QString(), m_folder.newEntryPath(entry)};
     } catch (const core::Error& error) {
         return DeliveryResult{DeliveryOutcome::TryLater, error.description()};
     }

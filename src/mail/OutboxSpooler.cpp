@@ -89,10 +89,16 @@ bool OutboxSpooler::holdsQueuedFor(const QString& accountName) const {
 }
 
 // The copy is a record of what was delivered: it must not slow the sending down, so it is
-// flushed to disk in the background, and a failure to flush it is logged.
-void OutboxSpooler::keepSentCopy(const QByteArray& message) {
+// flushed to disk in the background, and a failure to flush it is logged. A message the
+// transport delivered into a local file is the copy already: Sent Items gets a second name for
+// that file, as mail stores do for copies within one disk, and its bytes are written only once.
+void OutboxSpooler::keepSentCopy(const QByteArray& message, const QString& storedFile) {
     logUnflushedCopies();
-    (void)m_store.folder(MailStore::sentItemsName()).add(message, m_sentCopies);
+    MaildirFolder sentItems = m_store.folder(MailStore::sentItemsName());
+    if (!storedFile.isEmpty() && sentItems.addLinkTo(storedFile, m_sentCopies)) {
+        return;
+    }
+    (void)sentItems.add(message, m_sentCopies);
 }
 
 void OutboxSpooler::logUnflushedCopies() {
@@ -128,7 +134,7 @@ OutboxSpooler::Outcome OutboxSpooler::submit(const QString& accountName, const E
     case DeliveryOutcome::Accepted:
         m_rests.erase(accountName);
         if (keepCopy) {
-            keepSentCopy(message);
+            keepSentCopy(message, result.storedFile);
         }
         return Outcome::Delivered;
     case DeliveryOutcome::Refused:
@@ -193,7 +199,7 @@ void OutboxSpooler::flushEntry(const QString& entry, bool honourRest, QStringLis
         diagnostics::LogMessage(kLogSource,
                                 QStringLiteral("Delivered the queued message to %1").arg(recipientsOf(spool.envelope)));
         if (spool.keepCopy) {
-            keepSentCopy(spool.message);
+            keepSentCopy(spool.message, result.storedFile);
         }
     } else if (result.outcome == DeliveryOutcome::Refused) {
         moveAside(entry, bytes, recipientsOf(spool.envelope), refusal(result), report);

@@ -77,7 +77,8 @@ private:
     void queue(const QString& accountName, const Envelope& envelope, const QByteArray& message, bool keepCopy,
                const QString& reason);
     [[nodiscard]] bool holdsQueuedFor(const QString& accountName) const;
-    void keepSentCopy(const QByteArray& message);
+    // `storedFile`: where the transport left the delivered message as a file, if it did.
+    void keepSentCopy(const QByteArray& message, const QString& storedFile);
     void logUnflushedCopies();
     void flushEntry(const QString& entry, bool honourRest, QStringList& stalledAccounts, FlushReport& report);
     void moveAside(const QString& entry, const QByteArray& bytes, const QString& recipients, const QString& reason,

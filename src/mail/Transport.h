@@ -24,6 +24,9 @@ enum class DeliveryOutcome {
 struct DeliveryResult {
     DeliveryOutcome outcome = DeliveryOutcome::TryLater;
     QString description; // the server's reply or what went wrong, for the user; empty when accepted
+    // The file the accepted message now lives in, complete and on disk, when the transport
+    // delivers into local files (maildir:); empty otherwise.
+    QString storedFile{};
 };
 
 // Delivers finished RFC 5322 messages for one account. An instance keeps its connection

@@ -152,6 +152,24 @@ TEST_F(MaildirFolderTest, ADeferredFlushStillShowsTheMessageAtOnce) {
     EXPECT_TRUE(sync.takeFailures().isEmpty());
 }
 
+TEST_F(MaildirFolderTest, ALinkedFileGetsAnEntryOfItsOwnOrNothingWhenItIsGone) {
+    const QString stored = m_root.path() + QStringLiteral("/stored.eml");
+    QFile file(stored);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("delivered") == 9);
+    file.close();
+    DeferredSync sync;
+    const auto entry = m_folder.addLinkTo(stored, sync); // the folder does not exist yet
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(m_folder.read(*entry), QByteArray("delivered"));
+    EXPECT_EQ(m_folder.newEntryPath(*entry), m_path + QStringLiteral("/new/") + *entry);
+
+    ASSERT_TRUE(QFile::remove(stored));
+    EXPECT_FALSE(m_folder.addLinkTo(stored, sync).has_value());
+    EXPECT_EQ(m_folder.entries(), std::vector<QString>{*entry});
+    sync.wait();
+    EXPECT_TRUE(sync.takeFailures().isEmpty());
+}
+
 TEST_F(MaildirFolderTest, RemovingTwiceFails) {
     const QString entry = m_folder.add(QByteArray("once"));
     m_folder.remove(entry);
