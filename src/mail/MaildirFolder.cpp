@@ -145,6 +145,30 @@ EntryOrder orderOf(const QFileInfo& file, const QString& subFolder) {
     return order;
 }
 
+void createSubFolders(const QString& root) {
+    for (const char* sub : {"tmp", "new", "cur"}) {
+        const QString path = root + QLatin1Char('/') + QLatin1String(sub);
+        if (!QDir().mkpath(path)) {
+            throw core::Error(QStringLiteral("Cannot create the mail folder \"%1\"").arg(path));
+        }
+    }
+}
+
+// Runs `attempt` (true when it succeeded, errno set when not); when it failed for want of a
+// sub-folder, makes the folder's sub-folders and runs it once more. They are made only when a
+// write finds them missing, so the common case costs no extra system calls.
+template <typename Attempt>
+bool makingSubFoldersIfMissing(const QString& root, Attempt attempt) {
+    if (attempt()) {
+        return true;
+    }
+    if (errno != ENOENT) {
+        return false;
+    }
+    createSubFolders(root);
+    return attempt();
+}
+
 const QStringList& readableSubFolders() {
     static const QStringList names{QStringLiteral("new"), QStringLiteral("cur")};
     return names;
@@ -154,39 +178,21 @@ const QStringList& readableSubFolders() {
 
 MaildirFolder::MaildirFolder(QString path) : m_path(std::move(path)) {}
 
-void MaildirFolder::createSubFolders() const {
-    for (const char* sub : {"tmp", "new", "cur"}) {
-        const QString path = m_path + QLatin1Char('/') + QLatin1String(sub);
-        if (!QDir().mkpath(path)) {
-            throw core::Error(QStringLiteral("Cannot create the mail folder \"%1\"").arg(path));
-        }
-    }
-}
-
-// The sub-folders are made only when a write finds them missing, so the common case costs
-// no extra system calls.
 FileDescriptor MaildirFolder::createStaged(const QString& path) const {
-    const auto create = [&path] {
-        return FileDescriptor(::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    };
-    FileDescriptor file = create();
-    if (!file.valid() && errno == ENOENT) {
-        createSubFolders();
-        file = create();
-    }
-    if (!file.valid()) {
+    FileDescriptor file;
+    const bool created = makingSubFoldersIfMissing(m_path, [&] {
+        file = FileDescriptor(::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        return file.valid();
+    });
+    if (!created) {
         fail(QStringLiteral("Cannot create the message file"), path);
     }
     return file;
 }
 
 void MaildirFolder::moveIntoNew(const QString& staged, const QString& delivered) const {
-    const auto move = [&] { return ::rename(encoded(staged).constData(), encoded(delivered).constData()) == 0; };
-    bool moved = move();
-    if (!moved && errno == ENOENT) {
-        createSubFolders();
-        moved = move();
-    }
+    const bool moved = makingSubFoldersIfMissing(
+        m_path, [&] { return ::rename(encoded(staged).constData(), encoded(delivered).constData()) == 0; });
     if (!moved) {
         fail(QStringLiteral("Cannot move the message into"), delivered);
     }
@@ -233,12 +239,9 @@ std::optional<QString> MaildirFolder::addLinkTo(const QString& storedFile, Defer
     const QString name = uniqueName();
     const QByteArray source = encoded(storedFile);
     const QByteArray target = encoded(newEntryPath(name));
-    const auto linkFile = [&] { return ::link(source.constData(), target.constData()) == 0; };
-    bool linked = linkFile();
-    if (!linked && errno == ENOENT && !QFileInfo::exists(newFolder())) {
-        createSubFolders();
-        linked = linkFile();
-    }
+    // A file already gone fails the same way on the second attempt: the caller writes a copy.
+    const bool linked =
+        makingSubFoldersIfMissing(m_path, [&] { return ::link(source.constData(), target.constData()) == 0; });
     if (!linked) {
         return std::nullopt;
     }

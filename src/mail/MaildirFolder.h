@@ -46,7 +46,6 @@ private:
     [[nodiscard]] QString link(const QByteArray& message, Flush flush) const;
     [[nodiscard]] FileDescriptor createStaged(const QString& path) const;
     void moveIntoNew(const QString& staged, const QString& delivered) const;
-    void createSubFolders() const;
     [[nodiscard]] QString newFolder() const;
 
     QString m_path;
